@@ -1,0 +1,18 @@
+#include <iostream>
+
+#include "app/DralvekOstruneApp.h"
+#include "tools/table-dump/TableDump.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    TableDumpArgs parsed;
+    std::string error;
+    if (!ParseTableDumpArgs(args, parsed, error)) {
+        std::cerr << "table-dump: " << error << "\n"
+                  << "usage: table-dump [--save DIR] [--keys] DATADIR DATABASE TABLE\n";
+        return kDumpUsage;
+    }
+    CDralvekOstruneApp app;
+    std::ios::sync_with_stdio(false);
+    return RunTableDump(parsed, std::cout, std::cerr);
+}
