@@ -270,6 +270,13 @@ struct InnoColumnEntry {
 
 struct FrmReadState;
 
+// One key of the .frm as the clustered-index rules need it, kept after the read.
+struct FrmKeyDef {
+    CString name;
+    bool unique = false;
+    std::vector<std::uint32_t> columns;  // 0-based indexes into m_columns, in key-part order
+};
+
 // Everything the program knows about the table that is open.
 class CTableEngine {
 public:
@@ -286,6 +293,26 @@ public:
     std::uint32_t GetBlockInfo(BlockInfo& info, std::uint64_t position);
     std::uint32_t UnpackDynamicRow(const unsigned char* record, std::uint32_t length);
     std::uint64_t ReadStaticRow(std::uint64_t position);
+
+    // InnoDB pages and data dictionary.
+    bool ReadDictionaryIndex(std::uint64_t page, int kind);
+    std::uint32_t DescendDictionaryToLeaf(std::uint32_t page);
+    bool LoadDictionary(CString path);
+    bool ReadDictionaryLeafChain(std::uint32_t firstLeaf, int kind);
+
+    // InnoDB column layout.
+    std::uint64_t FindTableId(CString name);
+    bool BuildColumnsFromDictionary(std::uint64_t tableId);
+    bool BuildColumnsFromFrm();
+    bool OrderClusteredColumns();
+    std::uint32_t FindClusteredRootPage(std::uint64_t tableId);
+    std::uint32_t GetNodePtrChildOffset(const unsigned char* page, std::uint16_t origin);
+
+    // InnoDB descent and leaf walk.
+    std::uint32_t DescendToLeafIbd(std::uint32_t page);
+    std::uint32_t DescendToLeafSystem(std::uint32_t page);
+    bool ReadLeafRowsIbd(std::uint32_t page, std::uint16_t offset);
+    bool ReadLeafRowsSystem(std::uint32_t page, std::uint16_t offset);
 
     std::vector<void*> m_allocations;
     std::vector<CString> m_enumValues;
@@ -325,4 +352,7 @@ public:
     std::uint32_t m_nShownPage = 0;
     std::uint8_t m_bNoBookmark = 0;
     std::uint8_t m_bBatchFull = 0;
+
+    // The .frm keys in the order the definition stores them.
+    std::vector<FrmKeyDef> m_frmKeys;
 };
