@@ -5,3 +5,5 @@ cd "$(dirname "$0")/.."
 tools/build.sh
 cd build
 ctest --output-on-failure -j"$(nproc)"
+cd ..
+tools/test-sanitizers.sh
