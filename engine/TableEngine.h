@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "platform/core/CFile.h"
@@ -287,6 +288,9 @@ public:
 
     // Table definition (.frm).
     bool ReadFrm(const CString& path);
+    std::uint32_t GetFormPos(const unsigned char* header);
+    int ReadFrmBlock(std::vector<unsigned char>& buffer, std::uint32_t n);
+    std::string StrMakeOwned(const unsigned char* text, std::uint32_t n);
 
     // MyISAM.
     bool ReadMyiHeader(const CString& path);
