@@ -1,0 +1,294 @@
+#include "engine/InnoLayout.h"
+
+#include <algorithm>
+
+#include "engine/InnoDictionary.h"
+#include "engine/InnoPage.h"
+
+namespace {
+
+constexpr std::uint32_t kLatin1SwedishCi = 8;
+constexpr std::uint32_t kPrtypeLongTrueVarchar = 0x1000;
+
+bool IsBinaryCharset(const ColumnInfo& c) { return c.m_nCharset == kBinaryCharset; }
+
+// Packed binary DECIMAL width: 4 bytes per 9 digits, the rest by this table.
+std::uint32_t DecimalWidth(std::uint32_t precision, std::uint32_t scale) {
+    static const std::uint32_t rest[10] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+    if (scale > precision) scale = precision;
+    const std::uint32_t intg = precision - scale;
+    return intg / 9 * 4 + rest[intg % 9] + scale / 9 * 4 + rest[scale % 9];
+}
+
+// Fractional-second digits of a MySQL 5.6 temporal column, from its display width.
+std::uint32_t FractionDigits(const ColumnInfo& c, std::uint32_t baseWidth) {
+    if (c.m_nLength <= baseWidth) return 0;
+    return std::min<std::uint32_t>(c.m_nLength - baseWidth - 1, 6);
+}
+
+// The server stores these integer-coded columns without the sign flip.
+bool IsUnsignedStorage(const ColumnInfo& c) {
+    switch (c.m_nType) {
+    case MYSQL_TYPE_TINY: case MYSQL_TYPE_SHORT: case MYSQL_TYPE_INT24: case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_DOUBLE: case MYSQL_TYPE_NEWDECIMAL:
+    case MYSQL_TYPE_DECIMAL:
+        return c.m_bSigned == 0;
+    case MYSQL_TYPE_YEAR: case MYSQL_TYPE_ENUM: case MYSQL_TYPE_SET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsCharacterMtype(std::uint32_t mtype) {
+    switch (mtype) {
+    case INNO_MTYPE_VARCHAR: case INNO_MTYPE_CHAR: case INNO_MTYPE_BLOB: case INNO_MTYPE_VARMYSQL:
+    case INNO_MTYPE_MYSQL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+InnoColumnDef SystemColumn(const char16_t* name, std::uint32_t len) {
+    InnoColumnDef def;
+    def.mtype = INNO_MTYPE_SYS;
+    def.prtype = INNO_PRTYPE_NOT_NULL;
+    def.len = len;
+    def.fixedLength = len;
+    def.column.m_strName = name;
+    return def;
+}
+
+}  // namespace
+
+std::uint32_t MySqlTypeToInnoMtype(ColumnInfo c) {
+    switch (c.m_nType) {
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_VAR_STRING:
+        if (IsBinaryCharset(c)) return INNO_MTYPE_BINARY;
+        return c.m_nCharset == kLatin1SwedishCi ? INNO_MTYPE_VARCHAR : INNO_MTYPE_VARMYSQL;
+    case MYSQL_TYPE_STRING:
+        if (IsBinaryCharset(c)) return INNO_MTYPE_FIXBINARY;
+        return c.m_nCharset == kLatin1SwedishCi ? INNO_MTYPE_CHAR : INNO_MTYPE_MYSQL;
+    case MYSQL_TYPE_BIT:
+    case MYSQL_TYPE_NEWDECIMAL:
+    case MYSQL_TYPE_TIMESTAMP2:
+    case MYSQL_TYPE_DATETIME2:
+    case MYSQL_TYPE_TIME2:
+        return INNO_MTYPE_FIXBINARY;
+    case MYSQL_TYPE_FLOAT: return INNO_MTYPE_FLOAT;
+    case MYSQL_TYPE_DOUBLE: return INNO_MTYPE_DOUBLE;
+    case MYSQL_TYPE_DECIMAL: return INNO_MTYPE_DECIMAL;
+    case MYSQL_TYPE_GEOMETRY: return INNO_MTYPE_GEOMETRY;
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+    case MYSQL_TYPE_JSON:
+        return INNO_MTYPE_BLOB;
+    default:
+        // Integers, ENUM, SET, YEAR and the older date and time forms.
+        return INNO_MTYPE_INT;
+    }
+}
+
+std::uint32_t MySqlTypeStoredLength(ColumnInfo c) {
+    switch (c.m_nType) {
+    case MYSQL_TYPE_TINY: case MYSQL_TYPE_YEAR: return 1;
+    case MYSQL_TYPE_SHORT: return 2;
+    case MYSQL_TYPE_INT24: case MYSQL_TYPE_NEWDATE: case MYSQL_TYPE_TIME: return 3;
+    case MYSQL_TYPE_LONG: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_TIMESTAMP: case MYSQL_TYPE_DATE: return 4;
+    case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_DOUBLE: case MYSQL_TYPE_DATETIME: return 8;
+    case MYSQL_TYPE_NEWDECIMAL: return DecimalWidth(c.m_nPrecision, c.m_nDecimals);
+    case MYSQL_TYPE_TIMESTAMP2: return 4 + (FractionDigits(c, 19) + 1) / 2;
+    case MYSQL_TYPE_DATETIME2: return 5 + (FractionDigits(c, 19) + 1) / 2;
+    case MYSQL_TYPE_TIME2: return 3 + (FractionDigits(c, 10) + 1) / 2;
+    case MYSQL_TYPE_BIT: return std::max<std::uint32_t>(1, (c.m_nLength + 7) / 8);
+    case MYSQL_TYPE_ENUM: return c.m_nEnumCount < 256 ? 1 : 2;
+    case MYSQL_TYPE_SET: {
+        const std::uint32_t bytes = std::max<std::uint32_t>(1, (c.m_nEnumCount + 7) / 8);
+        return bytes > 4 ? 8 : bytes;
+    }
+    case MYSQL_TYPE_TINY_BLOB: return 9;
+    case MYSQL_TYPE_BLOB: return 10;
+    case MYSQL_TYPE_MEDIUM_BLOB: return 11;
+    case MYSQL_TYPE_LONG_BLOB: case MYSQL_TYPE_JSON: case MYSQL_TYPE_GEOMETRY: return 12;
+    default: return c.m_nLength;
+    }
+}
+
+std::uint32_t InnoFixedLength(std::uint32_t mtype, std::uint32_t prtype, std::uint32_t len,
+                              std::uint32_t mbminmaxlen) {
+    if (len > INNO_MAX_FIXED_LEN) return 0;
+    switch (mtype) {
+    case INNO_MTYPE_CHAR: case INNO_MTYPE_FIXBINARY: case INNO_MTYPE_INT: case INNO_MTYPE_SYS:
+    case INNO_MTYPE_FLOAT: case INNO_MTYPE_DOUBLE:
+        return len;
+    case INNO_MTYPE_MYSQL: {
+        // A character set of one width per character keeps CHAR fixed (latin1, ucs2,
+        // utf32); one of varying width stores it with a length.
+        const std::uint32_t mbmin = mbminmaxlen % 5, mbmax = mbminmaxlen / 5;
+        return (prtype & INNO_PRTYPE_BINARY) || (mbmax != 0 && mbmin == mbmax) ? len : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+std::vector<std::uint32_t> ClusteredKeyColumns(const CTableEngine& e) {
+    auto valid = [&](const FrmKeyDef& key) {
+        if (key.columns.empty()) return false;
+        for (std::uint32_t c : key.columns)
+            if (c >= e.m_columns.size()) return false;
+        return true;
+    };
+    for (const FrmKeyDef& key : e.m_frmKeys)
+        if (key.name.CompareNoCase(u"PRIMARY") == 0) return valid(key) ? key.columns : std::vector<std::uint32_t>();
+    for (const FrmKeyDef& key : e.m_frmKeys) {
+        if (!key.unique || !valid(key)) continue;
+        if (std::none_of(key.columns.begin(), key.columns.end(),
+                         [&](std::uint32_t c) { return e.m_columns[c].m_bNullable != 0; }))
+            return key.columns;
+    }
+    // Without the definition's keys only the PRIMARY flags of the columns are known.
+    std::vector<std::uint32_t> result;
+    if (e.m_frmKeys.empty())
+        for (std::uint32_t i = 0; i < e.m_columns.size(); ++i)
+            if (e.m_columns[i].m_bPrimaryKey) result.push_back(i);
+    return result;
+}
+
+std::uint64_t CTableEngine::FindTableId(CString name) {
+    name.Replace(u'\\', u'/');
+    for (const SysTablesRecord& r : m_sysTables)
+        if (r.NAME == name) return r.ID;
+    return 0;
+}
+
+bool CTableEngine::BuildColumnsFromDictionary(std::uint64_t tableId) {
+    for (const SysColumnsRecord& r : m_sysColumns)
+        if (r.TABLE_ID == tableId) m_tableSysColumns.push_back(r);
+    for (const ColumnInfo& column : m_columns) {
+        auto it = std::find_if(m_tableSysColumns.begin(), m_tableSysColumns.end(),
+                               [&](const SysColumnsRecord& r) { return r.POS == column.m_nColumn; });
+        if (it == m_tableSysColumns.end()) continue;
+        InnoColumnEntry entry;
+        entry.def.mtype = it->MTYPE;
+        entry.def.prtype = it->PRTYPE;
+        entry.def.len = it->LEN;
+        entry.def.precision = it->PREC;
+        entry.def.ordinal = it->POS;
+        entry.def.mbminmaxlen = it->mbminmaxlen;
+        entry.def.fixedLength = InnoFixedLength(it->MTYPE, it->PRTYPE, it->LEN, it->mbminmaxlen);
+        entry.def.column = column;
+        m_innoEntries.push_back(std::move(entry));
+    }
+    m_tableSysColumns.clear();
+    return OrderClusteredColumns();
+}
+
+bool CTableEngine::BuildColumnsFromFrm() {
+    for (std::uint32_t i = 0; i < m_columns.size(); ++i) {
+        const ColumnInfo& c = m_columns[i];
+        InnoColumnEntry entry;
+        InnoColumnDef& d = entry.def;
+        d.mtype = MySqlTypeToInnoMtype(c);
+        d.len = MySqlTypeStoredLength(c);
+        // The precise type the server would have written: type code, NULL and sign
+        // flags, binary flag and collation.
+        d.prtype = (c.m_nType & 0xFFu) | (c.m_bNullable ? 0 : INNO_PRTYPE_NOT_NULL);
+        if (IsUnsignedStorage(c)) d.prtype |= INNO_PRTYPE_UNSIGNED;
+        if (IsBinaryCharset(c) && (d.mtype == INNO_MTYPE_FIXBINARY || d.mtype == INNO_MTYPE_BINARY ||
+                                   d.mtype == INNO_MTYPE_BLOB))
+            d.prtype |= INNO_PRTYPE_BINARY;
+        if ((c.m_nType == MYSQL_TYPE_VARCHAR) && c.m_nLength > 255) d.prtype |= kPrtypeLongTrueVarchar;
+        if (IsCharacterMtype(d.mtype) || d.mtype == INNO_MTYPE_BINARY || d.mtype == INNO_MTYPE_FIXBINARY) {
+            if (c.m_nCharset <= 0x7FFF) d.prtype |= c.m_nCharset << 16;
+        }
+        if (IsCharacterMtype(d.mtype)) {
+            std::uint32_t mbmin = 0, mbmax = 0;
+            LookupCollation(c.m_nCharset, mbmin, mbmax);
+            d.mbminmaxlen = mbmin + 5 * mbmax;
+        }
+        d.precision = c.m_nPrecision;
+        d.ordinal = i;
+        d.fixedLength = InnoFixedLength(d.mtype, d.prtype, d.len, d.mbminmaxlen);
+        d.column = c;
+        m_innoEntries.push_back(std::move(entry));
+    }
+    return OrderClusteredColumns();
+}
+
+bool CTableEngine::OrderClusteredColumns() {
+    std::vector<InnoColumnDef> key;
+    for (std::uint32_t column : ClusteredKeyColumns(*this)) {
+        for (InnoColumnEntry& entry : m_innoEntries) {
+            if (entry.placed || entry.def.column.m_nColumn != column) continue;
+            key.push_back(entry.def);
+            entry.placed = 1;
+            break;
+        }
+    }
+    if (key.empty()) m_innoColumns.push_back(SystemColumn(u"DB_ROW_ID", 6));
+    for (InnoColumnDef& def : key) m_innoColumns.push_back(std::move(def));
+    m_innoColumns.push_back(SystemColumn(u"DB_TRX_ID", 6));
+    m_innoColumns.push_back(SystemColumn(u"DB_ROLL_PTR", 7));
+    for (InnoColumnEntry& entry : m_innoEntries)
+        if (!entry.placed) m_innoColumns.push_back(std::move(entry.def));
+    m_innoEntries.clear();
+    return true;
+}
+
+std::uint32_t CTableEngine::FindClusteredRootPage(std::uint64_t tableId) {
+    // The clustered index carries type bit 1; a UNIQUE secondary index (type 2) listed
+    // first must not be taken for it.
+    const SysIndexesRecord* fallback = nullptr;
+    for (const SysIndexesRecord& r : m_sysIndexes) {
+        if (r.TABLE_ID != tableId || r.TYPE == 0) continue;
+        if (r.TYPE & 1u) return r.PAGE_NO == 0xFFFFFFFFu ? 0 : r.PAGE_NO;
+        if (!fallback) fallback = &r;
+    }
+    if (!fallback || fallback->PAGE_NO == 0xFFFFFFFFu) return 0;
+    return fallback->PAGE_NO;
+}
+
+bool FindNodePtrChildOffset(const CTableEngine& e, const unsigned char* bytes, std::uint16_t origin,
+                            std::uint32_t& offset) {
+    offset = 0;
+    const CInnoPageView page(bytes);
+    std::uint32_t nullable = 0;
+    for (const InnoColumnDef& d : e.m_innoColumns)
+        if (!(d.prtype & INNO_PRTYPE_NOT_NULL)) ++nullable;
+    // The key fields lead the layout up to DB_TRX_ID; the hidden row id is one of them.
+    std::int64_t cursor = static_cast<std::int64_t>(origin) - 6 - (nullable + 7) / 8;
+    bool sawTrxId = false;
+    std::uint32_t sum = 0;
+    for (const InnoColumnDef& d : e.m_innoColumns) {
+        if (d.mtype == INNO_MTYPE_SYS && d.column.m_strName != u"DB_ROW_ID") {
+            sawTrxId = true;
+            break;
+        }
+        if (d.fixedLength != 0) {
+            sum += d.fixedLength;
+            continue;
+        }
+        if (!CInnoPageView::HasSigned(cursor, 1)) return false;
+        std::uint32_t length = page.U8(static_cast<std::uint32_t>(cursor--));
+        if (InnoIsBigColumn(d) && (length & INNO_VARLEN_LONG_FLAG)) {
+            if (!CInnoPageView::HasSigned(cursor, 1)) return false;
+            length = (length & 0x3Fu) << 8 | page.U8(static_cast<std::uint32_t>(cursor--));
+        }
+        sum += length;
+    }
+    if (!sawTrxId) sum = 6;  // no layout: the record can only start with a row id
+    if (!CInnoPageView::Has(static_cast<std::uint32_t>(origin) + std::min<std::uint32_t>(sum, INNO_PAGE_SIZE), 4))
+        return false;
+    offset = sum;
+    return true;
+}
+
+std::uint32_t CTableEngine::GetNodePtrChildOffset(const unsigned char* page, std::uint16_t origin) {
+    std::uint32_t offset = 0;
+    return FindNodePtrChildOffset(*this, page, origin, offset) ? offset : 0;
+}

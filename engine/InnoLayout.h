@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/TableEngine.h"
+
+// The field order and storage of an InnoDB table's clustered-index records.
+
+// InnoDB main types.
+inline constexpr std::uint32_t INNO_MTYPE_VARCHAR = 1;
+inline constexpr std::uint32_t INNO_MTYPE_CHAR = 2;
+inline constexpr std::uint32_t INNO_MTYPE_FIXBINARY = 3;
+inline constexpr std::uint32_t INNO_MTYPE_BINARY = 4;
+inline constexpr std::uint32_t INNO_MTYPE_INT = 6;
+inline constexpr std::uint32_t INNO_MTYPE_FLOAT = 9;
+inline constexpr std::uint32_t INNO_MTYPE_DOUBLE = 10;
+inline constexpr std::uint32_t INNO_MTYPE_DECIMAL = 11;
+inline constexpr std::uint32_t INNO_MTYPE_VARMYSQL = 12;
+inline constexpr std::uint32_t INNO_MTYPE_MYSQL = 13;
+inline constexpr std::uint32_t INNO_MTYPE_GEOMETRY = 14;
+
+// Main type the server gives a column of this definition (what SYS_COLUMNS would say).
+std::uint32_t MySqlTypeToInnoMtype(ColumnInfo column);
+// Bytes the server stores for the column (SYS_COLUMNS LEN): the maximum for variable
+// fields, the exact width for fixed ones.
+std::uint32_t MySqlTypeStoredLength(ColumnInfo column);
+
+// The field's length when the record stores it with a fixed length, 0 when variable.
+std::uint32_t InnoFixedLength(std::uint32_t mtype, std::uint32_t prtype, std::uint32_t len,
+                              std::uint32_t mbminmaxlen);
+// A variable-length field whose length may take two bytes (and may be stored off-page).
+inline bool InnoIsBigColumn(const InnoColumnDef& def) {
+    return def.len > 255 || def.mtype == INNO_MTYPE_BLOB || def.mtype == INNO_MTYPE_GEOMETRY;
+}
+
+// The columns (indexes into m_columns, in key-part order) of the key the server clusters
+// the table on: PRIMARY, else the first UNIQUE key whose columns are all NOT NULL; empty
+// when it clusters on the hidden row id.
+std::vector<std::uint32_t> ClusteredKeyColumns(const CTableEngine& engine);
+
+// Offset from the origin of a COMPACT node-pointer record to its 4-byte child page
+// number, following the layout's clustered key. False when the record's length bytes
+// or the child number would lie outside the 16384-byte page. An offset of 0 is valid
+// (a key of empty strings); CTableEngine::GetNodePtrChildOffset returns 0 on failure.
+bool FindNodePtrChildOffset(const CTableEngine& engine, const unsigned char* page, std::uint16_t origin,
+                            std::uint32_t& offset);

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/TableEngine.h"
+#include "platform/core/CFile.h"
+
+// InnoDB tablespace pages: positions, headers, and reads that never leave the page.
+
+// Byte position of a page, always computed in 64 bits so pages past 4 GiB are reached.
+constexpr std::uint64_t InnoPagePosition(std::uint32_t page) {
+    return static_cast<std::uint64_t>(page) * INNO_PAGE_SIZE;
+}
+
+// Whole pages of the file (a partly written last page does not count).
+std::uint64_t InnoPageCount(const CFile& file);
+
+// Read-only view of one 16384-byte page held elsewhere. Every read is checked against
+// the page: a field that would reach past its end reads as 0, and Has() tells so
+// beforehand, so a damaged offset or length on the page can never lead outside it.
+class CInnoPageView {
+public:
+    explicit CInnoPageView(const unsigned char* page) : m_p(page) {}
+
+    // True when count bytes starting at offset lie inside the page.
+    static constexpr bool Has(std::uint32_t offset, std::uint32_t count) {
+        return offset <= INNO_PAGE_SIZE && count <= INNO_PAGE_SIZE - offset;
+    }
+    // Same for a signed offset, as record arithmetic below an origin produces.
+    static constexpr bool HasSigned(std::int64_t offset, std::int64_t count) {
+        return offset >= 0 && count >= 0 && offset + count <= static_cast<std::int64_t>(INNO_PAGE_SIZE);
+    }
+
+    const unsigned char* Data() const { return m_p; }
+    // Pointer to the bytes at offset when count of them lie inside the page, else null.
+    const unsigned char* Bytes(std::uint32_t offset, std::uint32_t count) const {
+        return Has(offset, count) ? m_p + offset : nullptr;
+    }
+
+    // Big-endian numbers; 0 when the field does not lie wholly inside the page.
+    std::uint8_t U8(std::uint32_t offset) const { return Has(offset, 1) ? m_p[offset] : 0; }
+    std::uint16_t U16(std::uint32_t offset) const {
+        return static_cast<std::uint16_t>(Be(offset, 2));
+    }
+    std::uint32_t U24(std::uint32_t offset) const { return static_cast<std::uint32_t>(Be(offset, 3)); }
+    std::uint32_t U32(std::uint32_t offset) const { return static_cast<std::uint32_t>(Be(offset, 4)); }
+    std::uint64_t U48(std::uint32_t offset) const { return Be(offset, 6); }
+    std::uint64_t U64(std::uint32_t offset) const { return Be(offset, 8); }
+    std::uint64_t Be(std::uint32_t offset, std::uint32_t count) const;
+
+    // The text at offset followed by a zero byte, all inside the page.
+    bool HasText(std::uint32_t offset, const char* text) const;
+    // The count bytes at offset equal bytes (no terminator needed).
+    bool HasBytes(std::uint32_t offset, const char* bytes, std::uint32_t count) const;
+
+protected:
+    const unsigned char* m_p;
+};
+
+// A page buffer of its own (zeroed), read from a tablespace file.
+class CInnoPage : public CInnoPageView {
+public:
+    CInnoPage();
+    CInnoPage(const CInnoPage&) = delete;
+    CInnoPage& operator=(const CInnoPage&) = delete;
+
+    unsigned char* Data() { return m_buffer.get(); }
+    const unsigned char* Data() const { return m_buffer.get(); }
+    void Clear();
+    // Reads page n of the file into the buffer, zeroed first: bytes past the end of the
+    // file read as 0, so a page beyond the end is a page of type 0. Returns the count
+    // of bytes the file delivered. File errors raise CFileException.
+    std::uint32_t Load(CFile& file, std::uint32_t page);
+
+private:
+    std::unique_ptr<unsigned char[]> m_buffer;
+};
+
+// The FIL header (first 38 bytes) and INDEX page header (the 56 bytes after it) of a page.
+void ParseFilHeader(const CInnoPageView& page, FilHeader& header);
+void ParseIndexPageHeader(const CInnoPageView& page, IndexPageHeader& header);
+// Reads only the headers of page n (94 bytes): the FIL header, and the INDEX header
+// when index is not null. Bytes past the end of the file read as 0.
+void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index);
+
+// The REDUNDANT record header before an origin and its field end-offset array.
+struct RedundantRecord {
+    std::uint16_t origin = 0;
+    std::uint8_t infoBits = 0;    // high 4 bits of the byte at origin - 6, in place
+    std::uint16_t nFields = 0;
+    std::uint8_t offsetWidth = 1;  // 1 or 2 bytes per end offset
+    std::uint16_t next = 0;        // absolute origin of the next record, 0 = none
+    bool offsetsInside = false;    // the end-offset array lies inside the page
+    bool Deleted() const { return (infoBits & 0x20) != 0; }
+};
+inline constexpr std::uint8_t INNO_REC_INFO_DELETED = 0x20;
+
+// Reads the 6 header bytes before origin; false when they do not lie inside the page.
+bool ReadRedundantRecord(const CInnoPageView& page, std::uint16_t origin, RedundantRecord& record);
+// Field i (1-based): its start offset from the origin and its length, from the end
+// offsets with their flag bits masked off. False when the end-offset array or the
+// field lies outside the page, or the end offsets run backwards.
+bool RedundantField(const CInnoPageView& page, const RedundantRecord& record, std::uint32_t field,
+                    std::uint32_t& start, std::uint32_t& length);
+
+// Child page number of the REDUNDANT node-pointer record at origin of a 16384-byte page:
+// the 4-byte last field. 0 when the last field is not 4 bytes, there are no fields, or
+// the record does not lie inside the page.
+std::uint32_t GetRedundantNodePtrChild(const unsigned char* page, std::uint16_t origin);
+
+// Tablespace flags (FSP_SPACE_FLAGS, page 0 at 38 + 16) and the page size they give.
+inline constexpr std::uint32_t INNO_FSP_FLAGS_OFFSET = 54;
+struct InnoSpaceFlags {
+    std::uint32_t raw = 0;
+    bool fullCrc32 = false;          // MariaDB's full_crc32 layout (bit 4 set)
+    std::uint32_t logicalSize = 0;   // page size in bytes; 0 when the flags are not valid
+    std::uint32_t physicalSize = 0;  // bytes per page on disk (ROW_FORMAT=COMPRESSED: the zip size)
+};
+InnoSpaceFlags DecodeFspFlags(std::uint32_t flags);
+// The flags of page 0; 0 (the 16 KiB default) when the file is shorter.
+std::uint32_t ReadFspFlags(CFile& file);
+// True when the tablespace can be read as 16 KiB uncompressed pages. A file whose page 0
+// states another page size, or compressed pages, is refused; flags that name no valid
+// size (a damaged page 0) are not taken as a refusal. File errors raise CFileException.
+bool IsSupportedInnoPageSize(CFile& file);
