@@ -45,6 +45,58 @@ bool IsNumericType(std::uint32_t type) {
 
 CString Text(const std::string& bytes) { return Utf8ToCString(bytes.data(), bytes.size()); }
 
+// The character-set name of a collation whose characters take at least two bytes; empty
+// for every other one.
+CString WideCharsetName(std::uint32_t collation) {
+    const CDralvekOstruneApp* app = GetDralvekApp();
+    if (!app) return CString();
+    auto it = app->m_mapCollation.find(collation);
+    if (it == app->m_mapCollation.end() || it->second.mbminlen < 2) return CString();
+    return it->second.name2;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// An element kept as hex digits of its ucs2, utf16, utf16le or utf32 bytes. Text that is
+// not such digits stays as it is.
+CString HexElementText(const std::string& element, const CString& charset) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < element.size(); i += 2) {
+        const int hi = HexDigit(element[i]), lo = HexDigit(element[i + 1]);
+        if (hi < 0 || lo < 0) return Text(element);
+        bytes.push_back(static_cast<char>(hi << 4 | lo));
+    }
+    if (element.size() % 2 != 0) return Text(element);
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::u16string text;
+    if (charset == CString(u"utf32")) {
+        if (bytes.size() % 4 != 0) return Text(element);
+        for (std::size_t i = 0; i < bytes.size(); i += 4) {
+            const std::uint32_t cp = static_cast<std::uint32_t>(b[i]) << 24 | static_cast<std::uint32_t>(b[i + 1]) << 16 |
+                                     static_cast<std::uint32_t>(b[i + 2]) << 8 | b[i + 3];
+            if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+                text.push_back(u'\uFFFD');
+            } else if (cp >= 0x10000) {
+                text.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+                text.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            } else {
+                text.push_back(static_cast<char16_t>(cp));
+            }
+        }
+    } else {
+        if (bytes.size() % 2 != 0) return Text(element);
+        const bool little = charset == CString(u"utf16le");
+        for (std::size_t i = 0; i < bytes.size(); i += 2)
+            text.push_back(static_cast<char16_t>(little ? (b[i] | b[i + 1] << 8) : (b[i] << 8 | b[i + 1])));
+    }
+    return CString(std::move(text));
+}
+
 // The key section: counts, key headers with their parts, the key names and the key
 // comments. Whatever lies past the section's end is not there: reading stops at it and
 // keeps the keys that were complete.
@@ -279,12 +331,28 @@ bool CTableEngine::ReadFrm(const CString& path) {
         state.m_fieldNames = std::move(fieldNames[0]);
         SplitNameLists(state.m_intervals, intervalCount, cursor, namesEnd);
 
+        // The server writes the elements of a multi-byte-minimum character set (ucs2,
+        // utf16, utf32) as hex digits; which lists those are, the field records say.
+        std::vector<CString> listWideCharset(state.m_intervals.size());
+        if (state.m_nFieldRecordSize == 17) {
+            for (std::uint32_t i = 0; i < state.m_nFieldCount; ++i) {
+                const unsigned char* rec = records + static_cast<std::size_t>(i) * 17;
+                if (rec[13] != MYSQL_TYPE_ENUM && rec[13] != MYSQL_TYPE_SET) continue;
+                const std::uint32_t list = rec[12];
+                if (list == 0 || list > listWideCharset.size()) continue;
+                const CString charset = WideCharsetName((static_cast<std::uint32_t>(rec[11]) << 8) + rec[14]);
+                if (!charset.IsEmpty()) listWideCharset[list - 1] = charset;
+            }
+        }
+
         // Element texts, all lists joined; each column later takes its own list's range.
         std::vector<std::uint32_t> listFirst;
-        for (const NameList& list : state.m_intervals) {
+        for (std::size_t l = 0; l < state.m_intervals.size(); ++l) {
+            const NameList& list = state.m_intervals[l];
             listFirst.push_back(static_cast<std::uint32_t>(m_enumValues.size()));
             std::vector<CString> texts;
-            for (const std::string& element : list.m_elements) texts.push_back(Text(element));
+            for (const std::string& element : list.m_elements)
+                texts.push_back(listWideCharset[l].IsEmpty() ? Text(element) : HexElementText(element, listWideCharset[l]));
             m_enumValues.insert(m_enumValues.end(), texts.begin(), texts.end());
             m_intervals.push_back(std::move(texts));
         }

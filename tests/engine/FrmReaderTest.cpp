@@ -422,6 +422,25 @@ TEST_F(FrmReaderTest, NamesElementsAndCommentsAreUtf8) {
     EXPECT_EQ(engine->m_frmKeys[0].name, CString(u"\u00E9k"));
 }
 
+TEST_F(FrmReaderTest, ElementsOfTwoByteCharacterSetsAreWrittenInHex) {
+    ASSERT_EQ(app.m_mapCollation.count(35), 1u) << "collation (2) beside the test program";
+    Builder b;
+    // As the server writes ENUM('ab','c') CHARACTER SET ucs2, and the same for utf32 and utf16le.
+    b.intervals = {{"00610062", "0063"}, {"0001F600", "000000E9"}, {"E900", ""}, {"not hex"}, {"0061"}};
+    b.fields = {F("u", MYSQL_TYPE_ENUM, 1), F("w", MYSQL_TYPE_SET, 1), F("l", MYSQL_TYPE_ENUM, 1),
+                F("odd", MYSQL_TYPE_ENUM, 1), F("plain", MYSQL_TYPE_ENUM, 1)};
+    const std::uint16_t charsets[] = {35, 60, 56, 35, 45};
+    for (std::size_t i = 0; i < b.fields.size(); ++i) {
+        b.fields[i].charset = charsets[i];
+        b.fields[i].interval = static_cast<std::uint8_t>(i + 1);
+    }
+    ASSERT_TRUE(Read(b.Build().bytes));
+    EXPECT_EQ(engine->m_enumValues, (std::vector<CString>{u"ab", u"c", u"\U0001F600", u"\u00E9", u"\u00E9", u"",
+                                                          u"not hex", u"0061"}));
+    EXPECT_EQ(Columns()[0].m_strEnumList, CString(u"'ab','c'"));
+    EXPECT_EQ(Columns()[2].m_nEnumCount, 2u);
+}
+
 // --- damaged definitions -----------------------------------------------------------------
 
 Builder RichTable() {
