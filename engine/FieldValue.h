@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/TableEngine.h"
@@ -22,3 +23,39 @@ void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, cons
 // record's null-flag bytes (null when the record has none).
 bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
                             std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count);
+
+// ---- Shared by every member (MyISAM static and dynamic, InnoDB) ----
+
+// Which member asks: the members differ only in their BLOB/TEXT placeholders.
+enum class FieldMember {
+    MyIsamStatic,
+    MyIsamDynamic,  // "Large Blob Data" in display mode from 1000 bytes on
+    Inno,           // BLOB/TEXT held in the record: no placeholder
+};
+
+// How the bytes of a text column are read, from the collation's character-set name.
+enum class TextCharset { Binary, Utf8, Latin1, Ucs2, Utf16, Utf16Le, Utf32, Other };
+TextCharset ClassifyCharset(std::uint32_t charsetId);
+
+// Text of string bytes in the column's character set (every byte is kept, zero bytes
+// included; only the Other sets go through Utf8ToCString, which stops at a zero byte).
+CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, std::size_t count);
+
+// "0x" and two upper-case hex digits per byte; no bytes give the empty text.
+CString HexText(const unsigned char* bytes, std::size_t count);
+
+// Digits after the point (0-6) of a TIME, DATETIME or TIMESTAMP column, from its length.
+std::uint32_t TemporalFractionDigits(const ColumnInfo& column);
+
+// Bytes a value of this type occupies when stored whole: integers, temporal types,
+// DECIMAL, ENUM (1 or 2), SET (1, 2, 3, 4 or 8), BIT ((bits + 7) / 8), strings and
+// GEOMETRY their length; 0 for BLOB/TEXT and unknown types.
+std::uint32_t FieldValueWidth(const ColumnInfo& column);
+
+// The type rules: text of one non-NULL field whose bytes are in MyISAM's layout
+// (integers, FLOAT/DOUBLE and the old temporal forms least significant byte first;
+// DECIMAL, BIT and the 5.6 temporal forms big-endian). Fixed-width values shorter than
+// their width read as if zero-filled. VARCHAR bytes come without their length prefix.
+// The InnoDB member turns its integer columns into this layout before calling.
+CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                              std::uint32_t count, FieldMember member);

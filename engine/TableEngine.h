@@ -65,6 +65,8 @@ struct ColumnInfo {
     CString m_strValue;
     // Numbers print by the column's own signedness (the .frm pack flags, bit 0).
     std::uint8_t m_bSigned = 0;
+    // ZEROFILL (pack flag 4): integers print zero-padded to the display length.
+    std::uint8_t m_bZeroFill = 0;
     // This column's ENUM/SET elements, as a range of CTableEngine::m_enumValues (empty
     // elements included), so each column decodes with its own list.
     std::uint32_t m_nEnumFirst = 0;

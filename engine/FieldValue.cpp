@@ -1,0 +1,801 @@
+#include "engine/FieldValue.h"
+
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "app/DralvekOstruneApp.h"
+#include "engine/Decoding.h"
+#include "platform/core/CodePage.h"
+
+namespace {
+
+constexpr std::uint32_t kTimeTextWidth = 10;      // -838:59:59
+constexpr std::uint32_t kDateTimeTextWidth = 19;  // YYYY-MM-DD hh:mm:ss
+constexpr std::uint32_t kMaxFractionDigits = 6;
+constexpr std::uint32_t kDisplayBinaryLimit = 100;
+constexpr std::uint32_t kDisplayBlobLimit = 1000;
+constexpr std::uint32_t kMaxBits = 64;
+constexpr std::uint32_t kMaxFixedWidth = 32;  // DECIMAL(65,30) takes 30
+
+// MariaDB's own high-resolution forms (written while mysql56_temporal_format is off):
+// bytes by digits after the point.
+constexpr std::uint32_t kTimeHiresBytes[7] = {3, 4, 4, 5, 5, 5, 6};
+constexpr std::uint32_t kDateTimeHiresBytes[7] = {5, 6, 6, 7, 7, 7, 8};
+constexpr std::uint32_t kSecPartBytes[7] = {0, 1, 1, 2, 2, 3, 3};
+constexpr std::uint64_t kPow10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+// One second past the largest TIME (838:59:59), in microseconds: the hires TIME's zero.
+constexpr std::uint64_t kHiresTimeZeroMicros = (838ull * 3600 + 59 * 60 + 59 + 1) * 1000000ull;
+
+std::uint64_t LoadLittle(const unsigned char* p, std::uint32_t n) {
+    std::uint64_t v = 0;
+    for (std::uint32_t i = n; i-- > 0;) v = (v << 8) | p[i];
+    return v;
+}
+
+std::uint64_t LoadBig(const unsigned char* p, std::uint32_t n) {
+    std::uint64_t v = 0;
+    for (std::uint32_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+// A fixed-width value read from a zero-filled copy: a short field reads as zero-extended.
+struct FixedBytes {
+    unsigned char b[kMaxFixedWidth] = {};
+    FixedBytes(const unsigned char* bytes, std::uint32_t count, std::uint32_t width) {
+        std::uint32_t n = count < width ? count : width;
+        if (n > kMaxFixedWidth) n = kMaxFixedWidth;
+        if (bytes && n) std::memcpy(b, bytes, n);
+    }
+};
+
+bool IsSetFlag(std::uint8_t flag) { return flag == 1; }
+
+CString Number(const char16_t* format, long long v) {
+    CString s;
+    s.Format(format, v);
+    return s;
+}
+
+CString Unsigned(unsigned long long v) {
+    CString s;
+    s.Format(u"%llu", v);
+    return s;
+}
+
+// "." and exactly digits digits of the microseconds; nothing for whole seconds.
+CString FractionText(std::uint64_t micros, std::uint32_t digits) {
+    if (digits == 0) return CString();
+    CString s;
+    s.Format(u".%0*llu", static_cast<int>(digits),
+             static_cast<unsigned long long>(micros / kPow10[kMaxFractionDigits - digits] % kPow10[digits]));
+    return s;
+}
+
+CString DateText(std::uint64_t year, std::uint64_t month, std::uint64_t day) {
+    CString s;
+    s.Format(u"%04llu-%02llu-%02llu", static_cast<unsigned long long>(year), static_cast<unsigned long long>(month),
+             static_cast<unsigned long long>(day));
+    return s;
+}
+
+CString DateTimeText(std::uint64_t year, std::uint64_t month, std::uint64_t day, std::uint64_t hour,
+                     std::uint64_t minute, std::uint64_t second) {
+    CString s;
+    s.Format(u" %02llu:%02llu:%02llu", static_cast<unsigned long long>(hour),
+             static_cast<unsigned long long>(minute), static_cast<unsigned long long>(second));
+    return DateText(year, month, day) + s;
+}
+
+CString TimeText(bool negative, std::uint64_t hours, std::uint64_t minute, std::uint64_t second) {
+    CString s;
+    s.Format(u"%s%02llu:%02llu:%02llu", negative ? u"-" : u"", static_cast<unsigned long long>(hours),
+             static_cast<unsigned long long>(minute), static_cast<unsigned long long>(second));
+    return s;
+}
+
+// Microseconds of the 5.6 fraction bytes: 1 byte holds hundredths, 2 bytes hundreds of
+// microseconds, 3 bytes microseconds, whatever the column's own digits.
+std::uint64_t Mysql56FractionMicros(const unsigned char* p, std::uint32_t digits) {
+    const std::uint32_t n = (digits + 1) / 2;
+    const std::uint64_t v = LoadBig(p, n);
+    if (n == 1) return v * 10000;
+    if (n == 2) return v * 100;
+    return v;
+}
+
+CString TimestampText(std::uint64_t seconds, std::uint64_t micros, std::uint32_t digits) {
+    if (seconds == 0) return CString(u"0000-00-00 00:00:00") + FractionText(micros, digits);
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    if (!localtime_r(&t, &local)) return Unsigned(seconds);
+    return FormatDateTimeText(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                              local.tm_sec) +
+           FractionText(micros, digits);
+}
+
+// A whole-date packed value as year*13+month, day, hour, minute, second, microseconds.
+CString UnpackedDateTimeText(std::uint64_t packed, std::uint32_t digits) {
+    const std::uint64_t micros = packed % 1000000;
+    packed /= 1000000;
+    const std::uint64_t second = packed % 60;
+    packed /= 60;
+    const std::uint64_t minute = packed % 60;
+    packed /= 60;
+    const std::uint64_t hour = packed % 24;
+    packed /= 24;
+    const std::uint64_t day = packed % 32;
+    packed /= 32;
+    return DateTimeText(packed / 13, packed % 13, day, hour, minute, second) + FractionText(micros, digits);
+}
+
+CString TimeFromMicros(long long value, std::uint32_t digits) {
+    const bool negative = value < 0;
+    const unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(value) : value;
+    const unsigned long long seconds = v / 1000000;
+    return TimeText(negative, seconds / 3600, seconds / 60 % 60, seconds % 60) + FractionText(v % 1000000, digits);
+}
+
+CString Time2Text(const unsigned char* p, std::uint32_t digits) {
+    // The integer part is hours (10 bits), minutes and seconds (6 bits each), offset by
+    // 0x800000; a negative value with a fraction keeps the fraction complemented.
+    long long packed = 0;
+    const long long intPart = static_cast<long long>(LoadBig(p, 3)) - 0x800000;
+    if (digits == 0) {
+        packed = intPart * (1ll << 24);
+    } else if (digits <= 2) {
+        long long ip = intPart;
+        long long frac = p[3];
+        if (ip < 0 && frac) {
+            ++ip;
+            frac -= 0x100;
+        }
+        packed = ip * (1ll << 24) + frac * 10000;
+    } else if (digits <= 4) {
+        long long ip = intPart;
+        long long frac = static_cast<long long>(LoadBig(p + 3, 2));
+        if (ip < 0 && frac) {
+            ++ip;
+            frac -= 0x10000;
+        }
+        packed = ip * (1ll << 24) + frac * 100;
+    } else {
+        packed = static_cast<long long>(LoadBig(p, 6)) - 0x800000000000ll;
+    }
+    const bool negative = packed < 0;
+    const unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(packed) : packed;
+    const unsigned long long hms = v >> 24;
+    const unsigned long long micros = v % (1ull << 24);
+    return TimeText(negative, (hms >> 12) % (1u << 10), (hms >> 6) % 64, hms % 64) + FractionText(micros, digits);
+}
+
+CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+    const std::uint32_t digits = TemporalFractionDigits(column);
+    const FixedBytes f(bytes, count, FieldValueWidth(column));
+    const unsigned char* b = f.b;
+    switch (column.m_nType) {
+    case MYSQL_TYPE_DATE: {
+        const std::uint64_t v = LoadLittle(b, 4);
+        return DateText(v / 10000, v / 100 % 100, v % 100);
+    }
+    case MYSQL_TYPE_NEWDATE: {
+        const std::uint64_t v = LoadLittle(b, 3);
+        return DateText(v >> 9, (v >> 5) & 0x0F, v & 0x1F);
+    }
+    case MYSQL_TYPE_TIME: {
+        if (digits == 0) {
+            // HHMMSS as a signed 3-byte integer.
+            long long v = static_cast<long long>(LoadLittle(b, 3));
+            if (v & 0x800000) v -= 0x1000000;
+            const bool negative = v < 0;
+            if (negative) v = -v;
+            return TimeText(negative, static_cast<std::uint64_t>(v / 10000), static_cast<std::uint64_t>(v / 100 % 100),
+                            static_cast<std::uint64_t>(v % 100));
+        }
+        const std::uint64_t stored = LoadBig(b, kTimeHiresBytes[digits]);
+        const long long shifted =
+            static_cast<long long>(stored) - static_cast<long long>(kHiresTimeZeroMicros / kPow10[6 - digits]);
+        return TimeFromMicros(shifted * static_cast<long long>(kPow10[6 - digits]), digits);
+    }
+    case MYSQL_TYPE_DATETIME:
+        if (digits == 0) return FormatPackedDateTime(LoadLittle(b, 8));
+        return UnpackedDateTimeText(LoadBig(b, kDateTimeHiresBytes[digits]) * kPow10[6 - digits], digits);
+    case MYSQL_TYPE_TIMESTAMP:
+        if (digits == 0) return TimestampText(LoadLittle(b, 4), 0, 0);
+        return TimestampText(LoadBig(b, 4), LoadBig(b + 4, kSecPartBytes[digits]) * kPow10[6 - digits], digits);
+    case MYSQL_TYPE_TIMESTAMP2:
+        return TimestampText(LoadBig(b, 4), digits ? Mysql56FractionMicros(b + 4, digits) : 0, digits);
+    case MYSQL_TYPE_DATETIME2: {
+        const std::uint64_t v = LoadBig(b, 5);
+        const std::uint64_t ym = (v >> 22) & 0x1FFFF;
+        return DateTimeText(ym / 13, ym % 13, (v >> 17) & 0x1F, (v >> 12) & 0x1F, (v >> 6) & 0x3F, v & 0x3F) +
+               FractionText(digits ? Mysql56FractionMicros(b + 5, digits) : 0, digits);
+    }
+    case MYSQL_TYPE_TIME2:
+        return Time2Text(b, digits);
+    default:
+        return CString();
+    }
+}
+
+CString IntegerText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+    const std::uint32_t width = FieldValueWidth(column);
+    const FixedBytes f(bytes, count, width);
+    std::uint64_t v = LoadLittle(f.b, width);
+    if (!column.m_bSigned) {
+        CString s = Unsigned(v);
+        if (column.m_bZeroFill && column.m_nLength > static_cast<std::uint32_t>(s.GetLength()) && column.m_nLength <= 255)
+            s = CString(u'0', static_cast<int>(column.m_nLength) - s.GetLength()) + s;
+        return s;
+    }
+    // Sign-extend from the type's width.
+    if (width < 8 && (v >> (width * 8 - 1)) & 1) v |= ~0ull << (width * 8);
+    return Number(u"%lld", static_cast<long long>(v));
+}
+
+CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+    char text[64];
+    std::to_chars_result r{};
+    double shown = 0;
+    if (column.m_nType == MYSQL_TYPE_FLOAT) {
+        const FixedBytes f(bytes, count, 4);
+        const std::uint32_t raw = static_cast<std::uint32_t>(LoadLittle(f.b, 4));
+        float v;
+        std::memcpy(&v, &raw, sizeof v);
+        if (!IsSaveMode()) shown = v;
+        else r = std::to_chars(text, text + sizeof text, v);
+    } else {
+        const FixedBytes f(bytes, count, 8);
+        const std::uint64_t raw = LoadLittle(f.b, 8);
+        double v;
+        std::memcpy(&v, &raw, sizeof v);
+        if (!IsSaveMode()) shown = v;
+        else r = std::to_chars(text, text + sizeof text, v);
+    }
+    if (!IsSaveMode()) {
+        CString s;
+        s.Format(u"%f", shown);
+        return s;
+    }
+    // The shortest text that reads back to the same value: "%f" makes 1e-10 0.000000.
+    if (r.ec != std::errc()) return CString();
+    return CString::FromAnsi(text, static_cast<std::size_t>(r.ptr - text));
+}
+
+CString DecimalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+    if (column.m_nType == MYSQL_TYPE_DECIMAL) {
+        // The pre-5.0 DECIMAL keeps its digits as text, right-aligned in spaces.
+        std::uint32_t n = count < column.m_nLength ? count : column.m_nLength;
+        if (!bytes) n = 0;
+        CString s = CString::FromAnsi(reinterpret_cast<const char*>(bytes), n);
+        s.Trim();
+        return s;
+    }
+    const FixedBytes f(bytes, count, DecimalBinarySize(column.m_nPrecision, column.m_nDecimals));
+    std::int32_t words[9] = {};
+    DecimalValue work;
+    work.m_nLen = 9;
+    work.m_pBuf = words;
+    return DecimalBinToString(column.m_nPrecision, column.m_nDecimals, f.b, work);
+}
+
+std::uint32_t EnumWidth(const ColumnInfo& column) { return column.m_nEnumCount > 255 ? 2 : 1; }
+
+std::uint32_t SetWidth(const ColumnInfo& column) {
+    const std::uint32_t n = (column.m_nEnumCount + 7) / 8;
+    if (n == 0) return 1;
+    return n > 4 ? 8 : n;
+}
+
+const CString* EnumElement(const CTableEngine& engine, const ColumnInfo& column, std::uint64_t index) {
+    if (index >= column.m_nEnumCount) return nullptr;
+    const std::uint64_t at = static_cast<std::uint64_t>(column.m_nEnumFirst) + index;
+    if (at >= engine.m_enumValues.size()) return nullptr;
+    return &engine.m_enumValues[static_cast<std::size_t>(at)];
+}
+
+CString EnumText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                 std::uint32_t count) {
+    const std::uint32_t width = EnumWidth(column);
+    const FixedBytes f(bytes, count, width);
+    const std::uint64_t n = LoadLittle(f.b, width);
+    if (n == 0) return CString();
+    const CString* e = EnumElement(engine, column, n - 1);
+    return e ? *e : CString();
+}
+
+CString SetText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                std::uint32_t count) {
+    const std::uint32_t width = SetWidth(column);
+    const FixedBytes f(bytes, count, width);
+    const std::uint64_t bits = LoadLittle(f.b, width);
+    CString out;
+    bool first = true;
+    for (std::uint32_t i = 0; i < kMaxBits && i < column.m_nEnumCount; ++i) {
+        if (!((bits >> i) & 1)) continue;
+        const CString* e = EnumElement(engine, column, i);
+        if (!e) break;
+        if (!first) out += u",";
+        out += *e;
+        first = false;
+    }
+    return out;
+}
+
+CString BitText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+    std::uint32_t bits = column.m_nLength;
+    if (bits == 0) return CString();
+    if (bits > kMaxBits) bits = kMaxBits;
+    const std::uint32_t width = (bits + 7) / 8;
+    const FixedBytes f(bytes, count, width);
+    const std::uint64_t v = LoadBig(f.b, width);
+    std::u16string s;
+    s.reserve(bits);
+    for (std::uint32_t i = bits; i-- > 0;) s.push_back((v >> i) & 1 ? u'1' : u'0');
+    return CString(std::move(s));
+}
+
+CString GeometryText(const unsigned char* bytes, std::uint32_t count) {
+    if (!IsSaveMode()) return CString(u"Spatial Data");
+    if (count == 0 || !bytes) return CString(u"NULL");
+    std::string escaped;
+    escaped.reserve(count);
+    bool allZero = true;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (bytes[i] == 0) {
+            escaped += "\\0";
+        } else {
+            escaped += static_cast<char>(bytes[i]);
+            allZero = false;
+        }
+    }
+    if (allZero) return CString(u"NULL");
+    return CString::FromAnsi(escaped.data(), escaped.size());
+}
+
+CString StringText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+    if (ClassifyCharset(column.m_nCharset) == TextCharset::Binary) {
+        if (!IsSaveMode() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
+        return HexText(bytes, count);
+    }
+    return DecodeCharsetText(column.m_nCharset, bytes, count);
+}
+
+CString BlobText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count, FieldMember member) {
+    // A static record holds no BLOB data, only its length and a memory pointer.
+    if (member == FieldMember::MyIsamStatic) return CString();
+    if (member == FieldMember::MyIsamDynamic && !IsSaveMode() && count >= kDisplayBlobLimit)
+        return CString(u"Large Blob Data");
+    if (ClassifyCharset(column.m_nCharset) == TextCharset::Binary) return HexText(bytes, count);
+    return DecodeCharsetText(column.m_nCharset, bytes, count);
+}
+
+// ---- MyISAM record layout ----
+
+std::uint32_t ColumnOffset(const ColumnInfo& column) { return column.m_nRecordPos ? column.m_nRecordPos - 1 : 0; }
+
+// MyISAM keeps the bits of a BIT column that do not fill a byte among the null bits. The
+// definition's record positions tell whether this column does: its record span is then
+// bits / 8 rather than (bits + 7) / 8.
+bool BitHighBitsInFlags(const CTableEngine& engine, std::size_t c) {
+    const ColumnInfo& column = engine.m_columns[c];
+    if (column.m_nType != MYSQL_TYPE_BIT || column.m_nLength % 8 == 0 || column.m_nLength > kMaxBits) return false;
+    const std::uint64_t start = ColumnOffset(column);
+    const std::uint64_t end =
+        c + 1 < engine.m_columns.size() ? ColumnOffset(engine.m_columns[c + 1]) : engine.m_nRecordLength;
+    if (end >= start && end - start >= (column.m_nLength + 7) / 8) return false;
+    return true;
+}
+
+// A column that has no bytes in the record and no .MYI definition: a BIT of fewer than 8
+// bits kept among the null bits, or a CHAR(0).
+bool HasNoRecordBytes(const CTableEngine& engine, std::size_t c) {
+    const ColumnInfo& column = engine.m_columns[c];
+    if (column.m_nType == MYSQL_TYPE_BIT) return column.m_nLength < 8 && BitHighBitsInFlags(engine, c);
+    if (column.m_nType == MYSQL_TYPE_STRING || column.m_nType == MYSQL_TYPE_VAR_STRING) return column.m_nLength == 0;
+    return false;
+}
+
+// Where a column's null bit and its spare BIT bits lie, as bit numbers from the first
+// null byte: the server hands them out in column order, a null bit before the column's
+// spare bits, after one reserved bit in records of fixed length.
+struct FlagPlace {
+    bool hasNull = false;
+    std::uint64_t nullBit = 0;
+    std::uint64_t spareBits = 0;
+};
+
+FlagPlace PlaceFlags(const CTableEngine& engine, std::size_t c) {
+    std::uint64_t next = engine.m_nRowFormat == 0 ? 1 : 0;
+    for (std::size_t j = 0; j < c; ++j) {
+        if (engine.m_columns[j].m_bNullable) ++next;
+        if (BitHighBitsInFlags(engine, j)) next += engine.m_columns[j].m_nLength % 8;
+    }
+    FlagPlace place;
+    if (engine.m_columns[c].m_bNullable) {
+        place.hasNull = true;
+        place.nullBit = next++;
+    }
+    place.spareBits = next;
+    return place;
+}
+
+bool FlagBitSet(const unsigned char* flags, std::uint32_t flagBytes, std::uint64_t bit) {
+    return flags && bit / 8 < flagBytes && (flags[bit / 8] >> (bit % 8)) & 1;
+}
+
+// The .MYI definition that holds a column's bytes, found by record position (definitions
+// cover the record without gaps, starting with the null bytes); -1 when there is none.
+long FindRecinfoForColumn(const CTableEngine& engine, std::size_t c) {
+    if (HasNoRecordBytes(engine, c)) return -1;
+    const std::uint64_t want = ColumnOffset(engine.m_columns[c]);
+    std::uint64_t offset = 0;
+    for (std::size_t i = 0; i < engine.m_recinfo.size() && offset <= want; ++i) {
+        if (offset == want && engine.m_recinfo[i].m_nLength > 0) return static_cast<long>(i);
+        offset += engine.m_recinfo[i].m_nLength;
+    }
+    return -1;
+}
+
+long FindColumnForRecinfo(const CTableEngine& engine, std::uint32_t fieldIndex) {
+    if (fieldIndex >= engine.m_recinfo.size()) return -1;
+    std::uint64_t offset = 0;
+    for (std::uint32_t i = 0; i < fieldIndex; ++i) offset += engine.m_recinfo[i].m_nLength;
+    auto matches = [&](std::size_t c) {
+        return ColumnOffset(engine.m_columns[c]) == offset && !HasNoRecordBytes(engine, c);
+    };
+    // Usually the column sits one or no place before its definition.
+    for (std::size_t c : {static_cast<std::size_t>(fieldIndex) - 1, static_cast<std::size_t>(fieldIndex)})
+        if (c < engine.m_columns.size() && matches(c)) return static_cast<long>(c);
+    for (std::size_t c = 0; c < engine.m_columns.size(); ++c)
+        if (matches(c)) return static_cast<long>(c);
+    return -1;
+}
+
+bool RecinfoSaysNull(const RecinfoEntry& entry, const unsigned char* flags, std::uint32_t flagBytes) {
+    return flags && entry.m_nNullBit != 0 && entry.m_nNullPos < flagBytes &&
+           (flags[entry.m_nNullPos] & entry.m_nNullBit) == entry.m_nNullBit;
+}
+
+bool PlaceSaysNull(const CTableEngine& engine, std::size_t c, const unsigned char* flags, std::uint32_t flagBytes) {
+    const FlagPlace place = PlaceFlags(engine, c);
+    return place.hasNull && FlagBitSet(flags, flagBytes, place.nullBit);
+}
+
+// A MyISAM BIT value: its spare high bits from the null bytes, the rest from the record.
+CString MyIsamBitText(const CTableEngine& engine, std::size_t c, const unsigned char* bytes, std::uint32_t count,
+                      const unsigned char* flags, std::uint32_t flagBytes) {
+    const ColumnInfo& column = engine.m_columns[c];
+    if (!BitHighBitsInFlags(engine, c)) return FormatTypedFieldValue(engine, column, bytes, count, FieldMember::MyIsamStatic);
+    const std::uint32_t spare = column.m_nLength % 8;
+    const std::uint64_t at = PlaceFlags(engine, c).spareBits;
+    std::uint32_t high = 0;
+    for (std::uint32_t i = 0; i < spare; ++i)
+        if (FlagBitSet(flags, flagBytes, at + i)) high |= 1u << i;
+    unsigned char whole[8] = {};
+    whole[0] = static_cast<unsigned char>(high);
+    const std::uint32_t inRecord = column.m_nLength / 8;
+    const std::uint32_t n = bytes ? (count < inRecord ? count : inRecord) : 0;
+    if (n) std::memcpy(whole + 1, bytes, n);
+    return FormatTypedFieldValue(engine, column, whole, inRecord + 1, FieldMember::MyIsamStatic);
+}
+
+// A column without record bytes takes its value (and NULL) from the null bytes alone.
+void FormatFlagsOnlyColumn(CTableEngine& engine, std::size_t c, const unsigned char* flags, std::uint32_t flagBytes) {
+    ColumnInfo& column = engine.m_columns[c];
+    if (PlaceSaysNull(engine, c, flags, flagBytes)) column.m_strValue = u"NULL";
+    else if (column.m_nType == MYSQL_TYPE_BIT && flags) column.m_strValue = MyIsamBitText(engine, c, nullptr, 0, flags, flagBytes);
+    else column.m_strValue = CString();
+}
+
+// The column's place in m_columns: itself, or a copy of it.
+long ColumnIndexOf(const CTableEngine& engine, const ColumnInfo& column) {
+    const auto& cols = engine.m_columns;
+    if (!cols.empty() && &column >= cols.data() && &column < cols.data() + cols.size())
+        return static_cast<long>(&column - cols.data());
+    if (column.m_nColumn < cols.size() && cols[column.m_nColumn].m_nRecordPos == column.m_nRecordPos &&
+        cols[column.m_nColumn].m_nType == column.m_nType)
+        return static_cast<long>(column.m_nColumn);
+    for (std::size_t c = 0; c < cols.size(); ++c)
+        if (cols[c].m_nRecordPos == column.m_nRecordPos && cols[c].m_nType == column.m_nType) return static_cast<long>(c);
+    return -1;
+}
+
+std::uint32_t NullAreaBytes(const CTableEngine& engine) {
+    std::uint32_t n = engine.m_nNullBytes;
+    if (!engine.m_columns.empty()) {
+        const std::uint32_t first = ColumnOffset(engine.m_columns[0]);
+        if (first < n) n = first;
+    }
+    return n;
+}
+
+}  // namespace
+
+bool IsSaveMode() {
+    const CDralvekOstruneApp* app = GetDralvekApp();
+    return app && (IsSetFlag(app->m_bSaveAsScript) || IsSetFlag(app->m_bSaveToServer));
+}
+
+TextCharset ClassifyCharset(std::uint32_t charsetId) {
+    if (charsetId == kBinaryCharset) return TextCharset::Binary;
+    const CDralvekOstruneApp* app = GetDralvekApp();
+    if (!app) return TextCharset::Other;
+    const auto it = app->m_mapCollation.find(charsetId);
+    if (it == app->m_mapCollation.end()) return TextCharset::Other;
+    CString name = it->second.name2;
+    name.MakeLower();
+    if (name == u"utf8" || name == u"utf8mb3" || name == u"utf8mb4") return TextCharset::Utf8;
+    if (name == u"latin1") return TextCharset::Latin1;
+    if (name == u"binary") return TextCharset::Binary;
+    if (name == u"ucs2") return TextCharset::Ucs2;
+    if (name == u"utf16") return TextCharset::Utf16;
+    if (name == u"utf16le") return TextCharset::Utf16Le;
+    if (name == u"utf32") return TextCharset::Utf32;
+    return TextCharset::Other;
+}
+
+CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, std::size_t count) {
+    if (!bytes || count == 0) return CString();
+    const char* text = reinterpret_cast<const char*>(bytes);
+    std::u16string out;
+    switch (ClassifyCharset(charsetId)) {
+    case TextCharset::Utf8:
+        return CString::FromUtf8(text, count);
+    case TextCharset::Latin1:
+        return CString::FromAnsi(text, count);
+    case TextCharset::Binary:
+        return HexText(bytes, count);
+    case TextCharset::Ucs2:
+    case TextCharset::Utf16:
+        out.reserve(count / 2);
+        for (std::size_t i = 0; i + 1 < count; i += 2)
+            out.push_back(static_cast<char16_t>(bytes[i] << 8 | bytes[i + 1]));
+        return CString(std::move(out));
+    case TextCharset::Utf16Le:
+        out.reserve(count / 2);
+        for (std::size_t i = 0; i + 1 < count; i += 2)
+            out.push_back(static_cast<char16_t>(bytes[i + 1] << 8 | bytes[i]));
+        return CString(std::move(out));
+    case TextCharset::Utf32:
+        out.reserve(count / 4);
+        for (std::size_t i = 0; i + 3 < count; i += 4) {
+            const std::uint32_t cp = static_cast<std::uint32_t>(LoadBig(bytes + i, 4));
+            if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+                out.push_back(u'\uFFFD');
+            } else if (cp >= 0x10000) {
+                out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+                out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+            } else {
+                out.push_back(static_cast<char16_t>(cp));
+            }
+        }
+        return CString(std::move(out));
+    case TextCharset::Other:
+        break;
+    }
+    return Utf8ToCString(text, count);
+}
+
+CString HexText(const unsigned char* bytes, std::size_t count) {
+    if (!bytes || count == 0) return CString();
+    static const char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string s;
+    s.reserve(2 + 2 * count);
+    s += u"0x";
+    for (std::size_t i = 0; i < count; ++i) {
+        s.push_back(kDigits[bytes[i] >> 4]);
+        s.push_back(kDigits[bytes[i] & 0x0F]);
+    }
+    return CString(std::move(s));
+}
+
+std::uint32_t TemporalFractionDigits(const ColumnInfo& column) {
+    std::uint32_t base = 0;
+    switch (column.m_nType) {
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_TIME2:
+        base = kTimeTextWidth;
+        break;
+    case MYSQL_TYPE_DATETIME:
+    case MYSQL_TYPE_DATETIME2:
+    case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_TIMESTAMP2:
+        base = kDateTimeTextWidth;
+        break;
+    default:
+        return 0;
+    }
+    // The length is the text width, plus the point and the digits when there are any.
+    if (column.m_nLength <= base + 1) return 0;
+    const std::uint32_t digits = column.m_nLength - base - 1;
+    return digits > kMaxFractionDigits ? kMaxFractionDigits : digits;
+}
+
+std::uint32_t FieldValueWidth(const ColumnInfo& column) {
+    const std::uint32_t digits = TemporalFractionDigits(column);
+    switch (column.m_nType) {
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_YEAR:
+        return 1;
+    case MYSQL_TYPE_SHORT:
+        return 2;
+    case MYSQL_TYPE_INT24:
+    case MYSQL_TYPE_NEWDATE:
+        return 3;
+    case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_FLOAT:
+    case MYSQL_TYPE_DATE:
+        return 4;
+    case MYSQL_TYPE_LONGLONG:
+    case MYSQL_TYPE_DOUBLE:
+        return 8;
+    case MYSQL_TYPE_DECIMAL:
+        return column.m_nLength;
+    case MYSQL_TYPE_NEWDECIMAL:
+        return DecimalBinarySize(column.m_nPrecision, column.m_nDecimals);
+    case MYSQL_TYPE_TIME:
+        return digits ? kTimeHiresBytes[digits] : 3;
+    case MYSQL_TYPE_DATETIME:
+        return digits ? kDateTimeHiresBytes[digits] : 8;
+    case MYSQL_TYPE_TIMESTAMP:
+        return 4 + kSecPartBytes[digits];
+    case MYSQL_TYPE_TIMESTAMP2:
+        return 4 + (digits + 1) / 2;
+    case MYSQL_TYPE_DATETIME2:
+        return 5 + (digits + 1) / 2;
+    case MYSQL_TYPE_TIME2:
+        return 3 + (digits + 1) / 2;
+    case MYSQL_TYPE_ENUM:
+        return EnumWidth(column);
+    case MYSQL_TYPE_SET:
+        return SetWidth(column);
+    case MYSQL_TYPE_BIT:
+        return ((column.m_nLength > kMaxBits ? kMaxBits : column.m_nLength) + 7) / 8;
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_JSON:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_STRING:
+    case MYSQL_TYPE_GEOMETRY:
+        return column.m_nLength;
+    default:
+        return 0;
+    }
+}
+
+CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                              std::uint32_t count, FieldMember member) {
+    if (!bytes) count = 0;
+    switch (column.m_nType) {
+    case MYSQL_TYPE_TINY:
+    case MYSQL_TYPE_SHORT:
+    case MYSQL_TYPE_INT24:
+    case MYSQL_TYPE_LONG:
+    case MYSQL_TYPE_LONGLONG:
+        return IntegerText(column, bytes, count);
+    case MYSQL_TYPE_FLOAT:
+    case MYSQL_TYPE_DOUBLE:
+        return FloatText(column, bytes, count);
+    case MYSQL_TYPE_DECIMAL:
+    case MYSQL_TYPE_NEWDECIMAL:
+        return DecimalText(column, bytes, count);
+    case MYSQL_TYPE_YEAR: {
+        const unsigned v = count ? bytes[0] : 0;
+        return v == 0 ? CString(u"0000") : Number(u"%lld", 1900 + v);
+    }
+    case MYSQL_TYPE_DATE:
+    case MYSQL_TYPE_NEWDATE:
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_DATETIME:
+    case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_TIMESTAMP2:
+    case MYSQL_TYPE_DATETIME2:
+    case MYSQL_TYPE_TIME2:
+        return TemporalText(column, bytes, count);
+    case MYSQL_TYPE_ENUM:
+        return EnumText(engine, column, bytes, count);
+    case MYSQL_TYPE_SET:
+        return SetText(engine, column, bytes, count);
+    case MYSQL_TYPE_BIT:
+        return BitText(column, bytes, count);
+    case MYSQL_TYPE_VARCHAR:
+    case MYSQL_TYPE_JSON:
+    case MYSQL_TYPE_VAR_STRING:
+    case MYSQL_TYPE_STRING:
+        return StringText(column, bytes, count);
+    case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB:
+    case MYSQL_TYPE_LONG_BLOB:
+    case MYSQL_TYPE_BLOB:
+        return BlobText(column, bytes, count, member);
+    case MYSQL_TYPE_GEOMETRY:
+        return GeometryText(bytes, count);
+    default:
+        return CString();
+    }
+}
+
+std::uint32_t StaticFieldWidth(const CTableEngine& engine, const ColumnInfo& column) {
+    switch (column.m_nType) {
+    case MYSQL_TYPE_VARCHAR:
+        return column.m_nLength + (column.m_nLength < 256 ? 1 : 2);
+    case MYSQL_TYPE_BIT: {
+        const long c = ColumnIndexOf(engine, column);
+        if (c >= 0 && BitHighBitsInFlags(engine, static_cast<std::size_t>(c))) return column.m_nLength / 8;
+        return FieldValueWidth(column);
+    }
+    default:
+        return FieldValueWidth(column);
+    }
+}
+
+void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, const unsigned char* bytes,
+                             std::uint32_t count, const unsigned char* nullBitmap, std::uint32_t nullBytes) {
+    if (columnIndex >= engine.m_columns.size()) return;
+    if (!bytes) count = 0;
+    if (!nullBitmap) nullBytes = 0;
+    if (HasNoRecordBytes(engine, columnIndex)) {
+        FormatFlagsOnlyColumn(engine, columnIndex, nullBitmap, nullBytes);
+        return;
+    }
+    const long r = FindRecinfoForColumn(engine, columnIndex);
+    const bool isNull = r >= 0 ? RecinfoSaysNull(engine.m_recinfo[static_cast<std::size_t>(r)], nullBitmap, nullBytes)
+                               : PlaceSaysNull(engine, columnIndex, nullBitmap, nullBytes);
+    ColumnInfo& column = engine.m_columns[columnIndex];
+    if (isNull) {
+        column.m_strValue = u"NULL";
+        return;
+    }
+    switch (column.m_nType) {
+    case MYSQL_TYPE_VARCHAR: {
+        // The record keeps the column at full width behind a length prefix.
+        const std::uint32_t prefix = column.m_nLength < 256 ? 1 : 2;
+        std::uint32_t n = 0;
+        if (count >= prefix) n = static_cast<std::uint32_t>(LoadLittle(bytes, prefix));
+        const std::uint32_t room = count > prefix ? count - prefix : 0;
+        if (n > room) n = room;
+        column.m_strValue = FormatTypedFieldValue(engine, column, n ? bytes + prefix : nullptr, n, FieldMember::MyIsamStatic);
+        break;
+    }
+    case MYSQL_TYPE_BIT:
+        column.m_strValue = MyIsamBitText(engine, columnIndex, bytes, count, nullBitmap, nullBytes);
+        break;
+    default:
+        column.m_strValue = FormatTypedFieldValue(engine, column, bytes, count, FieldMember::MyIsamStatic);
+        break;
+    }
+}
+
+bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
+                            std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count) {
+    const long found = FindColumnForRecinfo(engine, fieldIndex);
+    if (found < 0) return true;
+    const std::size_t c = static_cast<std::size_t>(found);
+    if (!bytes) count = 0;
+    // A space-skipped field arrives without the spaces the packer took off; put them back
+    // so the value reads as the record held it (a leading 0x20 of a number matters).
+    std::string padded;
+    const std::uint16_t packType = engine.m_recinfo[fieldIndex].m_nType;
+    if ((packType == MI_FIELD_SKIP_ENDSPACE || packType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength) {
+        padded.assign(declaredLength - count, ' ');
+        if (count && packType == MI_FIELD_SKIP_ENDSPACE) padded.insert(0, reinterpret_cast<const char*>(bytes), count);
+        else if (count) padded.append(reinterpret_cast<const char*>(bytes), count);
+        bytes = reinterpret_cast<const unsigned char*>(padded.data());
+        count = declaredLength;
+    }
+    const std::uint32_t flagBytes = nullFlags ? NullAreaBytes(engine) : 0;
+    ColumnInfo& column = engine.m_columns[c];
+    if (RecinfoSaysNull(engine.m_recinfo[fieldIndex], nullFlags, flagBytes)) column.m_strValue = u"NULL";
+    else if (column.m_nType == MYSQL_TYPE_BIT) column.m_strValue = MyIsamBitText(engine, c, bytes, count, nullFlags, flagBytes);
+    else column.m_strValue = FormatTypedFieldValue(engine, column, bytes, count, FieldMember::MyIsamDynamic);
+
+    // Columns without record bytes have no definition and so no call of their own: each
+    // definition settles those just before its column, the last one those after it too.
+    for (std::size_t j = c; j-- > 0 && HasNoRecordBytes(engine, j);) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
+    std::size_t after = c + 1;
+    while (after < engine.m_columns.size() && HasNoRecordBytes(engine, after)) ++after;
+    if (after == engine.m_columns.size())
+        for (std::size_t j = c + 1; j < engine.m_columns.size(); ++j) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
+    return true;
+}
