@@ -345,6 +345,10 @@ CString GeometryText(const unsigned char* bytes, std::uint32_t count) {
     for (std::uint32_t i = 0; i < count; ++i) {
         if (bytes[i] == 0) {
             escaped += "\\0";
+        } else if (bytes[i] == '\\') {
+            // Without this a backslash followed by "0" would read back as a zero byte.
+            escaped += "\\\\";
+            allZero = false;
         } else {
             escaped += static_cast<char>(bytes[i]);
             allZero = false;
@@ -502,8 +506,11 @@ long ColumnIndexOf(const CTableEngine& engine, const ColumnInfo& column) {
     return -1;
 }
 
+// How many of a dynamic record's null-flag bytes may be read: the null area, which is
+// the first definition whenever a record has one.
 std::uint32_t NullAreaBytes(const CTableEngine& engine) {
     std::uint32_t n = engine.m_nNullBytes;
+    if (!engine.m_recinfo.empty() && engine.m_recinfo[0].m_nLength < n) n = engine.m_recinfo[0].m_nLength;
     if (!engine.m_columns.empty()) {
         const std::uint32_t first = ColumnOffset(engine.m_columns[0]);
         if (first < n) n = first;

@@ -344,6 +344,8 @@ TEST(FieldValue, DisplayPlaceholdersAndSaveModeFullValues) {
     EXPECT_EQ(Typed(varbinary, b100).GetLength(), 202);
     EXPECT_EQ(Typed(blob, t1000).GetLength(), 1000);
     EXPECT_EQ(Typed(geometry, geo), CString(u"A\\0B"));
+    // A stored backslash before a "0" stays apart from an escaped zero byte.
+    EXPECT_EQ(Typed(geometry, {0x5C, 0x30, 0x00}), CString(u"\\\\0\\0"));
     EXPECT_EQ(Typed(geometry, {0, 0}), CString(u"NULL"));
     EXPECT_EQ(Typed(geometry, {}), CString(u"NULL"));
 }
