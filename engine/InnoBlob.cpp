@@ -1,0 +1,100 @@
+#include "engine/InnoBlob.h"
+
+#include <unordered_set>
+
+#include "app/DralvekOstruneApp.h"
+#include "engine/InnoPage.h"
+
+namespace {
+
+// A part's data ends before the page's 8-byte trailer.
+constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
+constexpr std::uint32_t kFilHeaderSize = 38;
+
+std::uint32_t BigEndian32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
+// Hands the parts of the off-page chain named by the reference at the end of field to
+// sink, in chain order. The chain ends at its last part, at the total length, at a page
+// outside the file, at a page it has read before, or at a page that is no BLOB page, so
+// it reads each page of the tablespace at most once. A part that would reach past its
+// page is cut at the page end and ends the chain. File errors propagate.
+template <typename Sink>
+void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint32_t count, Sink&& sink) {
+    const unsigned char* ref = field + count - INNO_EXTERN_REF_SIZE;
+    std::uint32_t page = BigEndian32(ref + 4);
+    std::uint32_t offset = BigEndian32(ref + 8);
+    // The low half of the 8-byte length; the high half carries only flags.
+    const std::uint32_t total = BigEndian32(ref + 16);
+
+    CFile& source = engine.m_bReadingIbd ? engine.m_fileIbd : engine.m_fileIbdata;
+    const std::uint64_t pageCount = engine.m_bReadingIbd ? engine.m_nIbdPages : engine.m_nIbdataPages;
+    if (!source.IsOpen()) return;
+    CInnoPage buffer;
+    std::unordered_set<std::uint32_t> visited;
+    std::uint64_t written = 0;
+    while (written < total && page < pageCount && visited.insert(page).second) {
+        buffer.Load(source, page);
+        if (buffer.U16(24) != INNO_PAGE_TYPE_BLOB) break;
+        if (offset < kFilHeaderSize || offset > kPageDataEnd - INNO_BLOB_PART_HEADER) break;
+        std::uint32_t partLength = buffer.U32(offset);
+        const std::uint32_t next = buffer.U32(offset + 4);
+        const std::uint32_t room = kPageDataEnd - offset - INNO_BLOB_PART_HEADER;
+        const bool cut = partLength > room;
+        if (cut) partLength = room;
+        if (partLength > total - written) partLength = static_cast<std::uint32_t>(total - written);
+        sink(buffer.Data() + offset + INNO_BLOB_PART_HEADER, partLength);
+        written += partLength;
+        if (cut) break;
+        offset = kFilHeaderSize;
+        page = next;
+    }
+}
+
+}  // namespace
+
+CString& ExtractExternBlobToFile(CTableEngine& engine, CString& out, const unsigned char* field,
+                                 std::uint32_t count) {
+    out.Empty();
+    CDralvekOstruneApp* app = GetDralvekApp();
+    if (!app || count < INNO_EXTERN_REF_SIZE) return out;
+
+    CString path = app->m_strSaveFolder;
+    if (path.IsEmpty() || path[path.GetLength() - 1] != u'/') path += u'/';
+    path += u"blobdata/";
+    const std::uint64_t number = app->m_nBlobFileCounter++;
+    // The low 32 bits as a signed number, as the file names have always been written.
+    CString name;
+    name.Format(u"%d", static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(number))));
+    path += name;
+
+    CFile blob;
+    if (!blob.Open(path, CFile::modeCreate | CFile::modeReadWrite)) return out;
+    out = path;
+    try {
+        blob.Write(field, count - INNO_EXTERN_REF_SIZE);
+        ReadExternParts(engine, field, count,
+                        [&](const unsigned char* part, std::uint32_t length) { blob.Write(part, length); });
+    } catch (const CFileException&) {
+        // What was written stays in the file; its path is still the value.
+    }
+    blob.Close();
+    return out;
+}
+
+bool ReadExternValue(CTableEngine& engine, const unsigned char* field, std::uint32_t count,
+                     std::vector<unsigned char>& value) {
+    value.clear();
+    if (count < INNO_EXTERN_REF_SIZE) return false;
+    value.assign(field, field + count - INNO_EXTERN_REF_SIZE);
+    try {
+        ReadExternParts(engine, field, count, [&](const unsigned char* part, std::uint32_t length) {
+            value.insert(value.end(), part, part + length);
+        });
+    } catch (const CFileException&) {
+        return false;
+    }
+    return true;
+}
