@@ -52,17 +52,17 @@ struct FixedBytes {
 
 bool IsSetFlag(std::uint8_t flag) { return flag == 1; }
 
-CString Number(const char16_t* format, long long v) {
-    CString s;
-    s.Format(format, v);
-    return s;
+// Integers are the commonest values: printed without the printf machinery.
+template <typename T>
+CString Decimal(T v) {
+    char text[24];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
+    std::u16string s(text, r.ptr);
+    return CString(std::move(s));
 }
 
-CString Unsigned(unsigned long long v) {
-    CString s;
-    s.Format(u"%llu", v);
-    return s;
-}
+CString Signed(long long v) { return Decimal(v); }
+CString Unsigned(unsigned long long v) { return Decimal(v); }
 
 // "." and exactly digits digits of the microseconds; nothing for whole seconds.
 CString FractionText(std::uint64_t micros, std::uint32_t digits) {
@@ -231,7 +231,7 @@ CString IntegerText(const ColumnInfo& column, const unsigned char* bytes, std::u
     }
     // Sign-extend from the type's width.
     if (width < 8 && (v >> (width * 8 - 1)) & 1) v |= ~0ull << (width * 8);
-    return Number(u"%lld", static_cast<long long>(v));
+    return Signed(static_cast<long long>(v));
 }
 
 CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
@@ -531,15 +531,23 @@ TextCharset ClassifyCharset(std::uint32_t charsetId) {
     if (!app) return TextCharset::Other;
     const auto it = app->m_mapCollation.find(charsetId);
     if (it == app->m_mapCollation.end()) return TextCharset::Other;
-    CString name = it->second.name2;
-    name.MakeLower();
-    if (name == u"utf8" || name == u"utf8mb3" || name == u"utf8mb4") return TextCharset::Utf8;
-    if (name == u"latin1") return TextCharset::Latin1;
-    if (name == u"binary") return TextCharset::Binary;
-    if (name == u"ucs2") return TextCharset::Ucs2;
-    if (name == u"utf16") return TextCharset::Utf16;
-    if (name == u"utf16le") return TextCharset::Utf16Le;
-    if (name == u"utf32") return TextCharset::Utf32;
+    // Runs for every text field: compare in place rather than build a lower-case copy.
+    const std::u16string_view name = it->second.name2.View();
+    auto is = [&](std::u16string_view want) {
+        if (name.size() != want.size()) return false;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            const char16_t ch = name[i] >= u'A' && name[i] <= u'Z' ? static_cast<char16_t>(name[i] + 32) : name[i];
+            if (ch != want[i]) return false;
+        }
+        return true;
+    };
+    if (is(u"utf8mb4") || is(u"utf8mb3") || is(u"utf8")) return TextCharset::Utf8;
+    if (is(u"latin1")) return TextCharset::Latin1;
+    if (is(u"binary")) return TextCharset::Binary;
+    if (is(u"ucs2")) return TextCharset::Ucs2;
+    if (is(u"utf16")) return TextCharset::Utf16;
+    if (is(u"utf16le")) return TextCharset::Utf16Le;
+    if (is(u"utf32")) return TextCharset::Utf32;
     return TextCharset::Other;
 }
 
@@ -689,7 +697,7 @@ CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& colu
         return DecimalText(column, bytes, count);
     case MYSQL_TYPE_YEAR: {
         const unsigned v = count ? bytes[0] : 0;
-        return v == 0 ? CString(u"0000") : Number(u"%lld", 1900 + v);
+        return v == 0 ? CString(u"0000") : Signed(1900 + v);
     }
     case MYSQL_TYPE_DATE:
     case MYSQL_TYPE_NEWDATE:
