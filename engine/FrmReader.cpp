@@ -247,6 +247,32 @@ std::string CTableEngine::StrMakeOwned(const unsigned char* text, std::uint32_t 
     return std::string(reinterpret_cast<const char*>(text), n);
 }
 
+namespace {
+
+// Generated columns that are computed and never stored shift the record layout away
+// from the field records; a table holding one is refused rather than misread.
+// Expression entries: type (1), field number (2), expression length (2), name length
+// (1), name, expression; after a 16-byte header.
+bool HasUnstoredColumns(CFile& file, std::uint64_t position, std::uint32_t length) {
+    constexpr std::uint32_t kHeader = 16, kEntryHeader = 6;
+    constexpr unsigned char kVirtual = 0, kUsingHash = 5;
+    if (length <= kHeader) return false;
+    if (position + length > file.GetLength()) return true;  // cut short: layout unknown
+    std::vector<unsigned char> block(length);
+    file.Seek(static_cast<std::int64_t>(position), CFile::begin);
+    if (file.Read(block.data(), length) != length) return true;
+    std::size_t at = kHeader;
+    while (at + kEntryHeader <= length) {
+        const unsigned char type = block[at];
+        if (type == kVirtual || type == kUsingHash) return true;
+        const std::size_t exprLength = static_cast<std::size_t>(block[at + 3]) | static_cast<std::size_t>(block[at + 4]) << 8;
+        at += kEntryHeader + block[at + 5] + exprLength;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool CTableEngine::ReadFrm(const CString& path) {
     m_frmKeys.clear();
     FrmReadState state;
@@ -271,7 +297,9 @@ bool CTableEngine::ReadFrm(const CString& path) {
         if (m_fileFrm.Read(header, kHeaderSize) != kHeaderSize) return false;
         if (header[0] != 0xFE || header[1] != 0x01) return false;
         const std::uint32_t version = header[2];
-        if (version != 6 && version != 7 && version != 9 && version != 10) return false;
+        // 11 is 10 with an expression block (defaults, CHECK constraints, generated
+        // columns) after the comments; the records are laid out the same.
+        if (version != 6 && version != 7 && version != 9 && version != 10 && version != 11) return false;
         state.m_nVersion = version;
 
         m_nDbType = header[3];
@@ -322,6 +350,9 @@ bool CTableEngine::ReadFrm(const CString& path) {
         const unsigned char* namesEnd = names + namesLength + intervalsLength;
         const unsigned char* comments = namesEnd;
         const unsigned char* commentsEnd = comments + commentsLength;
+
+        if (version == 11 && HasUnstoredColumns(m_fileFrm, formPos + kFormInfoSize + blockLength, Le16(formInfo + 286)))
+            return false;
 
         std::vector<NameList> fieldNames;
         const unsigned char* cursor = names;

@@ -98,6 +98,39 @@ TEST_F(FrmReaderTest, ReadsTheColumnsAndTableValuesOfAPlainDefinition) {
     EXPECT_EQ(name.m_bNullable, 1);
 }
 
+// Version 11 adds an expression block after the comments; the block bytes below are
+// the server's own for DEFAULT (1+1), a CHECK constraint and the generated columns
+// `b` AS (a*2) VIRTUAL and `d` AS (a+1) PERSISTENT.
+TEST_F(FrmReaderTest, VersionElevenReadsUnlessAColumnIsNotStored) {
+    const std::string header(16, '\0');
+    const std::string defaultAndCheck = header + std::string("\x02\x02\x00\x05\x00\x01" "k" "1 + 1", 12) +
+                                        std::string("\x04\xff\xff\x07\x00\x0c" "CONSTRAINT_1" "`a` > 0", 25);
+    const std::string stored = header + std::string("\x01\x03\x00\x07\x00\x01" "d" "`a` + 1", 14);
+    const std::string virtualColumn = header + std::string("\x00\x01\x00\x07\x00\x01" "b" "`a` * 2", 14) + stored.substr(16);
+    struct Case {
+        const char* what;
+        std::string block;
+        std::size_t declared;
+        bool reads;
+    } cases[] = {
+        {"no expressions", "", 0, true},
+        {"default and check", defaultAndCheck, defaultAndCheck.size(), true},
+        {"stored generated column", stored, stored.size(), true},
+        {"virtual generated column", virtualColumn, virtualColumn.size(), false},
+        {"block cut short by the end of the file", defaultAndCheck.substr(0, 20), defaultAndCheck.size(), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Builder b = OneIntTable();
+        Image img = b.Build();
+        img.bytes[2] = 11;
+        img.Put16(img.formPos + 286, static_cast<std::uint32_t>(c.declared));
+        img.bytes += c.block;
+        EXPECT_EQ(Read(img.bytes), c.reads);
+        EXPECT_EQ(Columns().size(), c.reads ? 1u : 0u);
+    }
+}
+
 TEST_F(FrmReaderTest, TableCharsetOnlyWhenTheHeaderCarriesIt) {
     Builder b = OneIntTable();
     b.nullFlagsByte = 1;
@@ -119,7 +152,7 @@ TEST_F(FrmReaderTest, NoTableDefinitionReturnsFalseAndChangesNothing) {
         {"bad magic", badMagic},
         {"a view's text definition", "TYPE=VIEW\nquery=select 1\n" + std::string(64, ' ')},
     };
-    for (int version : {0, 5, 8, 11, 12, 255}) {
+    for (int version : {0, 5, 8, 12, 255}) {
         std::string v = valid;
         v[2] = static_cast<char>(version);
         cases.push_back({"version", v});
