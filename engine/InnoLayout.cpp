@@ -20,10 +20,44 @@ std::uint32_t DecimalWidth(std::uint32_t precision, std::uint32_t scale) {
     return intg / 9 * 4 + rest[intg % 9] + scale / 9 * 4 + rest[scale % 9];
 }
 
-// Fractional-second digits of a MySQL 5.6 temporal column, from its display width.
-std::uint32_t FractionDigits(const ColumnInfo& c, std::uint32_t baseWidth) {
-    if (c.m_nLength <= baseWidth) return 0;
-    return std::min<std::uint32_t>(c.m_nLength - baseWidth - 1, 6);
+// Fractional-second digits of a temporal column, from its display width.
+std::uint32_t FractionDigits(const ColumnInfo& c) {
+    const std::uint32_t base =
+        c.m_nType == MYSQL_TYPE_TIME || c.m_nType == MYSQL_TYPE_TIME2 ? 10 : 19;  // -838:59:59, date and time
+    if (c.m_nLength <= base + 1) return 0;
+    return std::min<std::uint32_t>(c.m_nLength - base - 1, 6);
+}
+
+// The older TIME, DATETIME and TIMESTAMP codes with fractional seconds are MariaDB's
+// own high-resolution forms: byte strings, not integers.
+bool IsHiresTemporal(const ColumnInfo& c) {
+    return (c.m_nType == MYSQL_TYPE_TIME || c.m_nType == MYSQL_TYPE_DATETIME || c.m_nType == MYSQL_TYPE_TIMESTAMP) &&
+           FractionDigits(c) > 0;
+}
+
+bool IsStringType(std::uint32_t type) {
+    switch (type) {
+    case MYSQL_TYPE_VARCHAR: case MYSQL_TYPE_VAR_STRING: case MYSQL_TYPE_STRING: case MYSQL_TYPE_TINY_BLOB:
+    case MYSQL_TYPE_MEDIUM_BLOB: case MYSQL_TYPE_LONG_BLOB: case MYSQL_TYPE_BLOB: case MYSQL_TYPE_JSON:
+    case MYSQL_TYPE_ENUM: case MYSQL_TYPE_SET:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The type code the server keeps in the low byte of the precise type.
+std::uint32_t StoredTypeCode(std::uint32_t type) {
+    switch (type) {
+    case MYSQL_TYPE_ENUM: case MYSQL_TYPE_SET: return MYSQL_TYPE_STRING;
+    case MYSQL_TYPE_NEWDATE: return MYSQL_TYPE_DATE;
+    case MYSQL_TYPE_TIME2: return MYSQL_TYPE_TIME;
+    case MYSQL_TYPE_DATETIME2: return MYSQL_TYPE_DATETIME;
+    case MYSQL_TYPE_TIMESTAMP2: return MYSQL_TYPE_TIMESTAMP;
+    case MYSQL_TYPE_TINY_BLOB: case MYSQL_TYPE_MEDIUM_BLOB: case MYSQL_TYPE_LONG_BLOB: case MYSQL_TYPE_JSON:
+        return MYSQL_TYPE_BLOB;
+    default: return type & 0xFFu;
+    }
 }
 
 // The server stores these integer-coded columns without the sign flip.
@@ -33,7 +67,8 @@ bool IsUnsignedStorage(const ColumnInfo& c) {
     case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_DOUBLE: case MYSQL_TYPE_NEWDECIMAL:
     case MYSQL_TYPE_DECIMAL:
         return c.m_bSigned == 0;
-    case MYSQL_TYPE_YEAR: case MYSQL_TYPE_ENUM: case MYSQL_TYPE_SET:
+    case MYSQL_TYPE_YEAR: case MYSQL_TYPE_ENUM: case MYSQL_TYPE_SET: case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_TIMESTAMP2: case MYSQL_TYPE_BIT:
         return true;
     default:
         return false;
@@ -71,6 +106,10 @@ std::uint32_t MySqlTypeToInnoMtype(ColumnInfo c) {
     case MYSQL_TYPE_STRING:
         if (IsBinaryCharset(c)) return INNO_MTYPE_FIXBINARY;
         return c.m_nCharset == kLatin1SwedishCi ? INNO_MTYPE_CHAR : INNO_MTYPE_MYSQL;
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_DATETIME:
+    case MYSQL_TYPE_TIMESTAMP:
+        return IsHiresTemporal(c) ? INNO_MTYPE_FIXBINARY : INNO_MTYPE_INT;
     case MYSQL_TYPE_BIT:
     case MYSQL_TYPE_NEWDECIMAL:
     case MYSQL_TYPE_TIMESTAMP2:
@@ -94,16 +133,23 @@ std::uint32_t MySqlTypeToInnoMtype(ColumnInfo c) {
 }
 
 std::uint32_t MySqlTypeStoredLength(ColumnInfo c) {
+    // Widths of MariaDB's high-resolution forms by fractional digits 0 to 6.
+    static const std::uint32_t hiresTime[7] = {3, 4, 4, 5, 5, 5, 6};
+    static const std::uint32_t hiresDatetime[7] = {5, 6, 6, 7, 7, 7, 8};
+    static const std::uint32_t hiresTimestamp[7] = {4, 5, 5, 6, 6, 6, 7};
     switch (c.m_nType) {
     case MYSQL_TYPE_TINY: case MYSQL_TYPE_YEAR: return 1;
     case MYSQL_TYPE_SHORT: return 2;
-    case MYSQL_TYPE_INT24: case MYSQL_TYPE_NEWDATE: case MYSQL_TYPE_TIME: return 3;
-    case MYSQL_TYPE_LONG: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_TIMESTAMP: case MYSQL_TYPE_DATE: return 4;
-    case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_DOUBLE: case MYSQL_TYPE_DATETIME: return 8;
+    case MYSQL_TYPE_INT24: case MYSQL_TYPE_NEWDATE: return 3;
+    case MYSQL_TYPE_TIME: return hiresTime[FractionDigits(c)];
+    case MYSQL_TYPE_LONG: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_DATE: return 4;
+    case MYSQL_TYPE_TIMESTAMP: return hiresTimestamp[FractionDigits(c)];
+    case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_DOUBLE: return 8;
+    case MYSQL_TYPE_DATETIME: return IsHiresTemporal(c) ? hiresDatetime[FractionDigits(c)] : 8;
     case MYSQL_TYPE_NEWDECIMAL: return DecimalWidth(c.m_nPrecision, c.m_nDecimals);
-    case MYSQL_TYPE_TIMESTAMP2: return 4 + (FractionDigits(c, 19) + 1) / 2;
-    case MYSQL_TYPE_DATETIME2: return 5 + (FractionDigits(c, 19) + 1) / 2;
-    case MYSQL_TYPE_TIME2: return 3 + (FractionDigits(c, 10) + 1) / 2;
+    case MYSQL_TYPE_TIMESTAMP2: return 4 + (FractionDigits(c) + 1) / 2;
+    case MYSQL_TYPE_DATETIME2: return 5 + (FractionDigits(c) + 1) / 2;
+    case MYSQL_TYPE_TIME2: return 3 + (FractionDigits(c) + 1) / 2;
     case MYSQL_TYPE_BIT: return std::max<std::uint32_t>(1, (c.m_nLength + 7) / 8);
     case MYSQL_TYPE_ENUM: return c.m_nEnumCount < 256 ? 1 : 2;
     case MYSQL_TYPE_SET: {
@@ -196,19 +242,25 @@ bool CTableEngine::BuildColumnsFromFrm() {
         d.mtype = MySqlTypeToInnoMtype(c);
         d.len = MySqlTypeStoredLength(c);
         // The precise type the server would have written: type code, NULL and sign
-        // flags, binary flag and collation.
-        d.prtype = (c.m_nType & 0xFFu) | (c.m_bNullable ? 0 : INNO_PRTYPE_NOT_NULL);
+        // flags, binary flag (every non-text type) and collation.
+        d.prtype = StoredTypeCode(c.m_nType) | (c.m_bNullable ? 0 : INNO_PRTYPE_NOT_NULL);
         if (IsUnsignedStorage(c)) d.prtype |= INNO_PRTYPE_UNSIGNED;
-        if (IsBinaryCharset(c) && (d.mtype == INNO_MTYPE_FIXBINARY || d.mtype == INNO_MTYPE_BINARY ||
-                                   d.mtype == INNO_MTYPE_BLOB))
-            d.prtype |= INNO_PRTYPE_BINARY;
-        if ((c.m_nType == MYSQL_TYPE_VARCHAR) && c.m_nLength > 255) d.prtype |= kPrtypeLongTrueVarchar;
-        if (IsCharacterMtype(d.mtype) || d.mtype == INNO_MTYPE_BINARY || d.mtype == INNO_MTYPE_FIXBINARY) {
-            if (c.m_nCharset <= 0x7FFF) d.prtype |= c.m_nCharset << 16;
+        const bool stringType = IsStringType(c.m_nType);
+        if (!stringType || IsBinaryCharset(c)) {
+            if (c.m_nType != MYSQL_TYPE_ENUM && c.m_nType != MYSQL_TYPE_SET) d.prtype |= INNO_PRTYPE_BINARY;
         }
-        if (IsCharacterMtype(d.mtype)) {
+        if ((c.m_nType == MYSQL_TYPE_VARCHAR || c.m_nType == MYSQL_TYPE_VAR_STRING) && c.m_nLength > 255)
+            d.prtype |= kPrtypeLongTrueVarchar;
+        if (stringType && c.m_nType != MYSQL_TYPE_ENUM && c.m_nType != MYSQL_TYPE_SET) {
+            if (c.m_nCharset <= 0x7FFF) d.prtype |= c.m_nCharset << 16;
+        } else if (c.m_nType == MYSQL_TYPE_BIT) {
+            d.prtype |= kBinaryCharset << 16;
+        } else if (d.mtype == INNO_MTYPE_FIXBINARY) {
+            d.prtype |= kLatin1SwedishCi << 16;  // numbers and times count as latin1 there
+        }
+        if (IsCharacterMtype(d.mtype) || d.mtype == INNO_MTYPE_FIXBINARY || d.mtype == INNO_MTYPE_BINARY) {
             std::uint32_t mbmin = 0, mbmax = 0;
-            LookupCollation(c.m_nCharset, mbmin, mbmax);
+            LookupCollation((d.prtype >> 16) & 0x7FFFu, mbmin, mbmax);
             d.mbminmaxlen = mbmin + 5 * mbmax;
         }
         d.precision = c.m_nPrecision;
