@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include "app/DralvekOstruneApp.h"
+#include "app/TableBrowser.h"
+#include "engine/TableEngine.h"
 #include "platform/core/CFile.h"
 
 bool ParseTableDumpArgs(const std::vector<std::string>& args, TableDumpArgs& out, std::string& error) {
@@ -76,10 +79,21 @@ bool IsTableDefinition(const std::string& path) {
     return file.Read(magic, 2) == 2 && magic[0] == 0xFE && magic[1] == 0x01;
 }
 
+void PrintRow(std::ostream& out, const TableRow& row) {
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        if (i) out << '\t';
+        out << EscapeCell(row[i].m_strValue);
+    }
+    out << '\n';
+}
+
+void PrintPage(std::ostream& out, const CTableEngine& engine) {
+    for (const TableRow& row : engine.m_rows) PrintRow(out, row);
+}
+
 }  // namespace
 
 int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err) {
-    (void)out;
     std::string base = args.dataDir + "/" + args.database + "/" + args.table;
     struct stat st {};
     if (::stat((base + ".frm").c_str(), &st) != 0) {
@@ -90,6 +104,53 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
         err << "table-dump: " << base << ".frm is no table definition\n";
         return kDumpNoTable;
     }
-    err << "table-dump: reading tables is not built yet\n";
-    return kDumpNoTable;
+
+    if (CDralvekOstruneApp* app = GetDralvekApp()) {
+        app->m_bSaveAsScript = args.saveFolder.empty() ? 0 : 1;
+        std::string folder = args.saveFolder;
+        if (!folder.empty() && folder.back() != '/') folder += '/';
+        app->m_strSaveFolder = CString::FromUtf8(folder);
+    }
+
+    CTableEngine engine;
+    CTableBrowser browser(engine);
+    const CString tableBase = CString::FromUtf8(base);
+    const CString itemText = CString::FromUtf8(args.table);
+
+    if (args.keys) {
+        std::vector<KeyListRow> rows;
+        browser.ShowKeys(tableBase, itemText, rows);
+        if (!browser.m_bDefinitionRead) {
+            err << "table-dump: cannot read the table definition " << base << ".frm\n";
+            return kDumpNoTable;
+        }
+        for (std::size_t i = 0; i < kKeyListColumns; ++i) out << (i ? "\t" : "") << EscapeCell(kKeyListHeadings[i]);
+        out << '\n';
+        for (const KeyListRow& row : rows) {
+            for (std::size_t i = 0; i < row.size(); ++i) out << (i ? "\t" : "") << EscapeCell(row[i]);
+            out << '\n';
+        }
+        return kDumpOk;
+    }
+
+    BrowserEffects effects = browser.ShowTable(tableBase, itemText, CString::FromUtf8(args.database + "/" + args.table));
+    if (!browser.m_bDefinitionRead) {
+        err << "table-dump: cannot read the table definition " << base << ".frm\n";
+        return kDumpNoTable;
+    }
+    if (engine.m_nDbType == 9 && !browser.m_bRowsSourceOpened) {
+        err << "table-dump: cannot open the data file " << base << ".MYD\n";
+        return kDumpNoTable;
+    }
+    for (std::size_t i = 0; i < engine.m_columns.size(); ++i)
+        out << (i ? "\t" : "") << EscapeCell(engine.m_columns[i].m_strName);
+    out << '\n';
+    PrintPage(out, engine);
+    // Next Records until the table ends, as the window's button would.
+    while (effects.next != ButtonState::Disabled) {
+        effects = browser.OnNextRecords();
+        if (effects.listRefilled) PrintPage(out, engine);
+        if (!effects.accepted) break;
+    }
+    return kDumpOk;
 }
