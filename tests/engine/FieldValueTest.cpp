@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,12 @@ CString Typed(const ColumnInfo& c, const Bytes& b, FieldMember m = FieldMember::
 }
 
 Bytes Repeat(unsigned char v, std::size_t n) { return Bytes(n, v); }
+
+// TIMESTAMP values print in local time.
+void UseUtc() {
+    setenv("TZ", "UTC", 1);
+    tzset();
+}
 
 // ---------------------------------------------------------------- type rules
 
@@ -158,8 +165,7 @@ ColumnInfo Temporal(std::uint32_t type, std::uint32_t digits) {
 
 TEST(FieldValue, TemporalTypesDecodeByTheirOwnTypeCode) {
     App a;
-    setenv("TZ", "UTC", 1);
-    tzset();
+    UseUtc();
     struct Case {
         std::uint32_t type, digits;
         Bytes bytes;
@@ -348,6 +354,52 @@ TEST(FieldValue, DisplayPlaceholdersAndSaveModeFullValues) {
     EXPECT_EQ(Typed(geometry, {0x5C, 0x30, 0x00}), CString(u"\\\\0\\0"));
     EXPECT_EQ(Typed(geometry, {0, 0}), CString(u"NULL"));
     EXPECT_EQ(Typed(geometry, {}), CString(u"NULL"));
+}
+
+TEST(FieldValue, DamagedDefinitionsReadOnlyTheBytesGiven) {
+    // Each field is exactly as long as given (on the heap, so a sanitizer sees any read
+    // past it), while the definition claims far more.
+    UseUtc();
+    App save(true);
+    CTableEngine e;
+    e.m_enumValues = {u"a", u"b"};
+    ColumnInfo bit = Col(MYSQL_TYPE_BIT, 200);
+    ColumnInfo set = Col(MYSQL_TYPE_SET);
+    set.m_nEnumCount = 1000;
+    ColumnInfo en = Col(MYSQL_TYPE_ENUM);
+    en.m_nEnumFirst = 0xFFFFFFF0u;
+    en.m_nEnumCount = 0x20;
+    ColumnInfo dec = Col(MYSQL_TYPE_NEWDECIMAL);
+    dec.m_nPrecision = 65;
+    dec.m_nDecimals = 30;
+    ColumnInfo oldDec = Col(MYSQL_TYPE_DECIMAL, 5000);
+    const ColumnInfo time = Col(MYSQL_TYPE_TIME2, 99), stamp = Col(MYSQL_TYPE_TIMESTAMP, 99);
+    const ColumnInfo chars = Col(MYSQL_TYPE_STRING, 70000, true, 45);
+    const ColumnInfo utf32 = Col(MYSQL_TYPE_VARCHAR, 8, true, 60);
+    struct Case {
+        const ColumnInfo* column;
+        std::size_t have;
+        const char16_t* text;
+    } cases[] = {
+        {&bit, 1, u"1111111100000000000000000000000000000000000000000000000000000000"},  // 64 bits at most
+        {&set, 8, u"a,b"},
+        {&en, 1, u""},
+        {&dec, 2, u"0"},
+        {&oldDec, 3, u"\u00FF\u00FF\u00FF"},
+        {&time, 1, u"-16:00:00.000000"},   // 7F 00 00 00 00 00, six digits at most
+        {&stamp, 2, u"2105-07-28 02:08:00.000000"},  // FF 00 00 00 seconds
+        {&chars, 3, u"\uFFFD\uFFFD\uFFFD"},
+        {&utf32, 7, u"\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<unsigned char[]> field(new unsigned char[c.have]);
+        std::memset(field.get(), 0xFF, c.have);
+        if (c.column == &time) field[0] = 0x7F;
+        if (c.column == &stamp) field[1] = 0x00;
+        const CString text =
+            FormatTypedFieldValue(e, *c.column, field.get(), static_cast<std::uint32_t>(c.have), FieldMember::MyIsamDynamic);
+        EXPECT_EQ(text, CString(c.text)) << c.column->m_nType;
+    }
 }
 
 // ---------------------------------------------------------------- MyISAM members
@@ -691,8 +743,7 @@ TEST(MyIsamRealFiles, FloatsAndDecimals) {
 }
 
 TEST(MyIsamRealFiles, TemporalTypesNewAndOld) {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    UseUtc();
     CompareStaticTable("myisam_types", "t_temporal",
                        {{"id", MYSQL_TYPE_LONG, 11, S},
                         {"d", MYSQL_TYPE_NEWDATE, 10, S},
