@@ -465,6 +465,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
             }
             c.m_bNullable = (pack & 0x8000u) ? 1 : 0;
             c.m_bSigned = IsNumericType(c.m_nType) && (pack & 1u) ? 1 : 0;
+            c.m_bZeroFill = IsNumericType(c.m_nType) && (pack & 4u) ? 1 : 0;
             if (c.m_nType == MYSQL_TYPE_BIT && !(pack & 0x1000u)) bitExtraBits += c.m_nLength & 7u;
             columns.push_back(c);
         }
