@@ -114,6 +114,9 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
 
     CTableEngine engine;
     CTableBrowser browser(engine);
+    // As a scan does when it opens the folder: the data dictionary of DATADIR/ibdata1.
+    const std::string ibdata = args.dataDir + "/ibdata1";
+    if (::stat(ibdata.c_str(), &st) == 0) engine.LoadDictionary(CString::FromUtf8(ibdata));
     const CString tableBase = CString::FromUtf8(base);
     const CString itemText = CString::FromUtf8(args.table);
 
