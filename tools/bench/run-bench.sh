@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds table-bench in Release, generates the bench data when it is missing and
+# prints the figures of every case beside the targets.
+#
+# Usage: tools/bench/run-bench.sh [BUILDDIR]   (default build-bench)
+#   RUNS=N        first-page and dictionary runs per case (default 15)
+#   TRAVERSALS=N  full traversals per table (default 3)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build-bench}
+data=$build/benchdata
+runs=${RUNS:-15}
+traversals=${TRAVERSALS:-3}
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)" --target table-bench >/dev/null
+bench=$build/bin/table-bench
+
+if [ ! -e "$data/rows/.complete" ] || [ ! -e "$data/dict/.complete" ]; then
+    command -v mariadbd >/dev/null ||
+        { echo "run-bench.sh: the bench data needs mariadb-server (see tests/fixtures/README.md)" >&2; exit 1; }
+    tools/bench/make-bench-data.sh "$data"
+fi
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)," \
+     "$(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo)"
+echo
+# One process per case, so that each peak RSS belongs to that case alone.
+for table in myisam_1m myisam_100k innodb_1m innodb_100k; do
+    "$bench" --runs "$runs" --traversals "$traversals" "$data/rows" bench "$table" | tee -a "$log" |
+        grep -v '^figures ' || echo "  (bench/$table could not be measured)"
+    echo
+done
+"$bench" --runs "$runs" --dictionary "$data/dict/ibdata1" | tee -a "$log" | grep -v '^figures ' ||
+    echo "  (the dictionary could not be measured)"
+echo
+
+awk '
+    function field(line, key,    n, i, kv, parts) {
+        n = split(line, parts, " ")
+        for (i = 2; i <= n; i++) { split(parts[i], kv, "="); if (kv[1] == key) return kv[2] }
+        return ""
+    }
+    function verdict(ok) { return ok ? "met" : "MISSED" }
+    /^figures table=/ {
+        t = field($0, "table")
+        first[t] = field($0, "first_ms"); rate[t] = field($0, "rows_per_s")
+        mb[t] = field($0, "mb_per_s"); rss[t] = field($0, "rss_mb"); seen[t] = 1
+    }
+    /^figures dictionary/ { dict = field($0, "load_ms"); dtables = field($0, "tables") }
+    END {
+        print "summary (targets: first page <= 10 ms, traversal >= 2,000,000 rows/s,"
+        print "         dictionary of 10,000 tables <= 1 s, peak memory independent of table size)"
+        split("myisam innodb", engines, " ")
+        for (e = 1; e <= 2; e++) {
+            big = engines[e] "_1m"; small = engines[e] "_100k"
+            if (!(big in seen)) { printf "  %-7s no figures (table not read)\n", engines[e]; continue }
+            printf "  %-7s first page %8.3f ms  %-6s   traversal %9.0f rows/s %6.1f MB/s  %s\n",
+                   engines[e], first[big], verdict(first[big] <= 10), rate[big], mb[big],
+                   verdict(rate[big] >= 2000000)
+            if (small in seen)
+                printf "          peak rss %.1f MB at 1,000,000 rows, %.1f MB at 100,000 rows  %s\n",
+                       rss[big], rss[small], verdict(rss[big] - rss[small] <= 1.0)
+        }
+        if (dict != "")
+            printf "  dictionary %s tables loaded in %.1f ms  %s\n", dtables, dict, verdict(dict <= 1000)
+    }' "$log"
