@@ -127,6 +127,14 @@ CString FindTableFile(const CString& base, const CString& extension) {
     return wanted;
 }
 
+CString TableDictionaryKey(const CString& folder, const CString& name) {
+    std::u16string path(folder.View());
+    while (!path.empty() && IsSeparator(path.back())) path.pop_back();
+    std::size_t slash = path.find_last_of(u"/\\");
+    if (slash == std::u16string::npos) return CString();
+    return JoinTablePath(CString(path.substr(slash + 1)), name);
+}
+
 CTableBrowser::CTableBrowser(CTableEngine& engine) : m_engine(engine) {}
 
 void CTableBrowser::BeginDisplay(BrowserEffects& effects) {
@@ -172,11 +180,13 @@ BrowserEffects CTableBrowser::ShowTable(const CString& base, const CString& item
     m_engine.m_enumValues.clear();
 
     m_bDefinitionRead = m_engine.ReadFrm(FindTableFile(base, u".frm"));
-    if (m_engine.m_nDbType == kDbTypeMyIsam) {
+    // Without a definition the engine byte is the previous table's: no rows to read.
+    const std::uint8_t dbType = m_bDefinitionRead ? m_engine.m_nDbType : 0;
+    if (dbType == kDbTypeMyIsam) {
         m_engine.ReadMyiHeader(FindTableFile(base, u".myi"));
         LoadMyIsamFirstPage(FindTableFile(base, u".myd"));
         m_bRowsSourceOpened = m_engine.m_fileMyd.IsOpen();
-    } else if (m_engine.m_nDbType == kDbTypeInnoDb) {
+    } else if (dbType == kDbTypeInnoDb) {
         ReadInnoFirstPage(base, dictionaryKey);
     }
 

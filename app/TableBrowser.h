@@ -37,6 +37,10 @@ std::vector<KeyListRow> BuildKeyList(const CTableEngine& engine);
 // folder + separator + name, with doubled separators collapsed.
 CString JoinTablePath(const CString& folder, const CString& name);
 
+// The name the InnoDB dictionary knows the table by: the folder's last component and the
+// table name ("db/t1"); empty when the folder has no separator.
+CString TableDictionaryKey(const CString& folder, const CString& name);
+
 // base + extension, as the file exists on disk whatever the case of its extension
 // (".MYD" beside ".frm"); base + extension as given when no such file exists.
 CString FindTableFile(const CString& base, const CString& extension);

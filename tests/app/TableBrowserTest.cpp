@@ -148,21 +148,36 @@ TEST(TableBrowserDisplay, KeysListAndWhatFollowsIt) {
     EXPECT_EQ(e.m_rows.size(), 3u);
 }
 
-TEST(TableBrowserDisplay, MissingTableShowsNothing) {
+TEST(TableBrowserDisplay, TableWithoutDefinitionShowsNothing) {
     CDralvekOstruneApp app;
     CTableEngine e;
     CTableBrowser b(e);
-    BrowserEffects fx = b.ShowTable(FixtureBase("no_such_table"), u"no_such_table", u"");
+    // Data files whose .frm is lost, shown after a MyISAM table: the previous table's
+    // engine byte must not make them read.
+    const fs::path dir = fs::temp_directory_path() / ("orphan-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    for (const std::string ext : {".MYD", ".MYI"}) fs::copy_file(kFormats / ("t_fixed" + ext), dir / ("orphan" + ext));
+    b.ShowTable(FixtureBase("t_fixed"), u"t_fixed", u"");
+    ASSERT_EQ(e.m_rows.size(), 26u);
+
+    BrowserEffects fx = b.ShowTable(CString::FromUtf8((dir / "orphan").string()), u"orphan", u"");
     EXPECT_FALSE(b.m_bDefinitionRead);
     EXPECT_TRUE(e.m_rows.empty());
-    EXPECT_EQ(fx.caption, CString(u"no_such_table[0]"));
+    EXPECT_TRUE(e.m_columns.empty());
+    EXPECT_TRUE(e.m_bookmarks.empty());
+    EXPECT_FALSE(e.m_fileMyd.IsOpen());
+    EXPECT_EQ(fx.caption, CString(u"orphan[0]"));
     EXPECT_EQ(fx.next, ButtonState::Disabled);
     EXPECT_EQ(fx.previous, ButtonState::Disabled);
+    fs::remove_all(dir);
 }
 
 TEST(TableBrowserDisplay, PathsOnCaseSensitiveFileSystems) {
     EXPECT_EQ(JoinTablePath(u"/data/db/", u"t1"), CString(u"/data/db/t1"));
     EXPECT_EQ(JoinTablePath(u"C:\\data\\\\db", u"t1"), CString(u"C:\\data\\db/t1"));
+    EXPECT_EQ(TableDictionaryKey(u"/data/shop/", u"orders"), CString(u"shop/orders"));
+    EXPECT_EQ(TableDictionaryKey(u"/data//shop", u"orders"), CString(u"shop/orders"));
+    EXPECT_EQ(TableDictionaryKey(u"shop", u"orders"), CString());
     // The server writes t.MYD beside t.frm; the reader asks for ".myd".
     EXPECT_EQ(FindTableFile(FixtureBase("t_fixed"), u".myd"), CString::FromUtf8((kFormats / "t_fixed.MYD").string()));
     EXPECT_EQ(FindTableFile(FixtureBase("t_fixed"), u".frm"), CString::FromUtf8((kFormats / "t_fixed.frm").string()));
