@@ -126,7 +126,8 @@ bool IsIntegerType(const std::string& dataType) {
 // legitimately differs from the server's is anything normalised; each case says why.
 bool SameValue(const ColumnFacts& col, const std::string& oursEscaped, const std::string& theirsEscaped) {
     if (oursEscaped == theirsEscaped) return true;
-    // NULL is written "NULL" in our value text and \N in the server's TSV.
+    // NULL is written "NULL" in our value text and \N in the server's TSV. (The text
+    // 'NULL' of a string column reads "NULL" as well: the value text cannot tell them apart.)
     if (oursEscaped == "NULL") return theirsEscaped == "\\N";
     if (theirsEscaped == "\\N") return false;
     std::string ours = Unescape(oursEscaped);
@@ -154,11 +155,6 @@ bool SameValue(const ColumnFacts& col, const std::string& oursEscaped, const std
     if (col.dataType == "char") {
         while (!ours.empty() && ours.back() == ' ') ours.pop_back();
         return ours == theirs;
-    }
-    // ZEROFILL is a display attribute: the stored number is the same.
-    if (col.columnType.find("zerofill") != std::string::npos) {
-        std::size_t z = theirs.find_first_not_of('0');
-        return ours == (z == std::string::npos ? "0" : theirs.substr(z));
     }
     // FLOAT and DOUBLE: both sides are shortest round-trip texts, but of different
     // widths (the server prints a FLOAT widened to double) and exponent spellings; the
