@@ -167,7 +167,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
         if (r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
 
         const std::uint32_t v = page.U16(r - 2);
-        std::uint32_t link = 0;  // the Part's L: 0x4000 means no further record
+        std::uint32_t link = 0;  // 0x4000: no record follows on this page
         std::uint32_t next = 0;
         std::uint32_t extent = 0;
         if (v <= kOffsetLimit) {

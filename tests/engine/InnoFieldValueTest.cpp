@@ -91,7 +91,8 @@ TEST(InnoFieldValue, OtherTypesReadAsTheirMyIsamBytes) {
     CDralvekOstruneApp app;
     app.m_bMySql56Format = 1;
     CTableEngine e;
-    e.m_enumValues = {u"red", u"green", u"blue"};
+    // Two columns' element lists side by side: each column reads its own range.
+    e.m_enumValues = {u"red", u"green", u"blue", u"x", u"y", u"z"};
     const std::uint32_t dateValue = (2024u << 9) | (3u << 5) | 5u;
     struct Case {
         const char* what;
@@ -102,19 +103,22 @@ TEST(InnoFieldValue, OtherTypesReadAsTheirMyIsamBytes) {
     InnoColumnDef enumCol = Column(MYSQL_TYPE_ENUM, INNO_MTYPE_INT, INNO_PRTYPE_UNSIGNED, 1);
     enumCol.column.m_nEnumCount = 3;
     InnoColumnDef setCol = Column(MYSQL_TYPE_SET, INNO_MTYPE_INT, INNO_PRTYPE_UNSIGNED, 1);
+    setCol.column.m_nEnumFirst = 3;
     setCol.column.m_nEnumCount = 3;
     InnoColumnDef bitCol = Column(MYSQL_TYPE_BIT, INNO_MTYPE_FIXBINARY, 0, 12);
     InnoColumnDef datetime = Column(MYSQL_TYPE_DATETIME2, INNO_MTYPE_FIXBINARY, 0, 19);
     const Case cases[] = {
         {"FLOAT of main type 9", Column(MYSQL_TYPE_FLOAT, INNO_MTYPE_FLOAT, 0, 4), {0x00, 0x00, 0xC0, 0x3F},
          "1.500000", "1.5"},
+        {"DOUBLE of main type 10", Column(MYSQL_TYPE_DOUBLE, INNO_MTYPE_DOUBLE, 0, 8),
+         {0x34, 0x33, 0x33, 0x33, 0x33, 0x33, 0xD3, 0x3F}, "0.300000", "0.30000000000000004"},
         {"DATE, 3 bytes, signed storage", Column(MYSQL_TYPE_NEWDATE, INNO_MTYPE_INT, 0, 3),
          {static_cast<unsigned char>((dateValue >> 16) ^ 0x80), static_cast<unsigned char>(dateValue >> 8),
           static_cast<unsigned char>(dateValue)},
          "2024-03-05", "2024-03-05"},
         {"DATETIME2", datetime, {0x99, 0xB2, 0xCA, 0xA9, 0x4F}, "2024-03-05 10:37:15", "2024-03-05 10:37:15"},
         {"ENUM index", enumCol, {0x02}, "green", "green"},
-        {"SET bits", setCol, {0x05}, "red,blue", "red,blue"},
+        {"SET bits", setCol, {0x05}, "x,z", "x,z"},
         {"BIT(12) of two bytes", bitCol, {0x0A, 0xBC}, "101010111100", "101010111100"},
         {"YEAR", Column(MYSQL_TYPE_YEAR, INNO_MTYPE_INT, INNO_PRTYPE_UNSIGNED, 1), {124}, "2024", "2024"},
         {"VARCHAR utf8mb4", Column(MYSQL_TYPE_VARCHAR, INNO_MTYPE_VARMYSQL, 0, 80, kUtf8mb4), Text("Zoë 😀"),
