@@ -74,6 +74,13 @@ private:
 // its first index page.
 constexpr std::uint32_t kInnoFirstIndexPage = 3;
 
+// The dictionary places the table in ibdata1 (space 0).
+bool IsInSystemTablespace(const CTableEngine& engine, std::uint64_t tableId) {
+    for (const SysTablesRecord& table : engine.m_sysTables)
+        if (table.ID == tableId) return table.SPACE == 0;
+    return false;
+}
+
 void SetResumeRead() {
     if (CDralvekOstruneApp* app = GetDralvekApp()) app->m_bResumeRead = 1;
 }
@@ -229,6 +236,9 @@ void CTableBrowser::ReadInnoFirstPage(const CString& base, const CString& dictio
     } else if (dictionary) {
         const std::uint64_t id = m_engine.FindTableId(dictionaryKey);
         if (id == 0) return;
+        // A table with a tablespace of its own whose .ibd is missing (or held by a
+        // running server) has its pages there, not in ibdata1.
+        if (!IsInSystemTablespace(m_engine, id)) return;
         m_engine.BuildColumnsFromDictionary(id);
         const std::uint32_t root = m_engine.FindClusteredRootPage(id);
         if (root == 0) return;

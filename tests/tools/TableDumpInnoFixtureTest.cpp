@@ -434,6 +434,33 @@ TEST(InnoPageFormats, RedundantTableShowsNoRows) {
     }
 }
 
+// A table with a tablespace of its own whose .ibd is missing: its root page number means
+// nothing in ibdata1, even where ibdata1 has an index page of that number.
+TEST(InnoPageFormats, MissingIbdIsNotLookedForInIbdata1) {
+    if (!fs::exists(kCorpus)) GTEST_SKIP() << "corpus not unpacked";
+    const fs::path datadir = fs::temp_directory_path() / ("innodump-noibd-" + std::to_string(::getpid()));
+    fs::remove_all(datadir);
+    fs::create_directories(datadir / "innodb_features");
+    fs::copy_file(kCorpus / "innodb_features" / "t_many_nulls.frm", datadir / "innodb_features" / "t_many_nulls.frm");
+    CDralvekOstruneApp app;
+    CTableEngine engine;
+    ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((kCorpus / "ibdata1").string())));
+    const std::uint64_t id = engine.FindTableId(u"innodb_features/t_many_nulls");
+    const std::uint64_t other = engine.FindTableId(u"innodb_system/t_sys_many");
+    ASSERT_NE(id, 0u);
+    ASSERT_NE(other, 0u);
+    // Let the missing table's root number name an index page of ibdata1.
+    const std::uint32_t systemRoot = engine.FindClusteredRootPage(other);
+    for (SysIndexesRecord& index : engine.m_sysIndexes)
+        if (index.TABLE_ID == id) index.PAGE_NO = systemRoot;
+    CTableBrowser browser(engine);
+    browser.ShowTable(CString::FromUtf8((datadir / "innodb_features" / "t_many_nulls").string()), u"t_many_nulls",
+                      u"innodb_features/t_many_nulls");
+    EXPECT_EQ(engine.m_columns.size(), 13u);
+    EXPECT_TRUE(engine.m_rows.empty());
+    fs::remove_all(datadir);
+}
+
 std::string CaseName(const testing::TestParamInfo<TableCase>& info) {
     std::string name = info.param.database + "_" + info.param.table;
     for (char& ch : name)
