@@ -229,6 +229,34 @@ TEST(InnoWalk, LengthBytesTakeOneOrTwoBytesByColumn) {
     }
 }
 
+TEST(InnoWalk, OffPageFieldKeepsItsWholeLocalPart) {
+    CDralvekOstruneApp app;
+    CTableEngine e;
+    TempTablespace space("extern.ibd");
+    ColumnInfo a, b, tail;
+    b.m_nColumn = 1;
+    tail.m_nColumn = 2;
+    e.m_columns = {a, b, tail};
+    e.m_innoColumns = {Field(u"id", 0, kMtypeInt, INNO_PRTYPE_NOT_NULL, 4, 4, MYSQL_TYPE_LONG),
+                       SystemField(u"DB_TRX_ID", 6), SystemField(u"DB_ROLL_PTR", 7),
+                       Field(u"b", 1, INNO_MTYPE_BLOB, INNO_PRTYPE_NOT_NULL, 10, 0, MYSQL_TYPE_BLOB, kUtf8),
+                       Field(u"tail", 2, kMtypeInt, INNO_PRTYPE_NOT_NULL, 4, 4, MYSQL_TYPE_LONG)};
+    CompactPage leaf(3);
+    RecordSpec r;
+    // 788 bytes (a 768-byte prefix and the reference), with the off-page bit 0x40.
+    r.extra = {788 & 0xFF, static_cast<unsigned char>(0xC0 | (788 >> 8))};
+    r.data = Concat({InnoInt(1, 4), Bytes(13, 0), Bytes(788, 'p'), InnoInt(42, 4)});
+    leaf.Add(r);
+    leaf.Link();
+    space.Write(3, leaf.Raw());
+    e.m_nIbdPages = space.Flush();
+    ASSERT_TRUE(e.m_fileIbd.Open(CString::FromUtf8(space.Path()), CFile::modeRead));
+    e.ReadLeafRowsIbd(3, 0);
+    ASSERT_EQ(e.m_rows.size(), 1u);
+    EXPECT_EQ(e.m_rows[0][1].m_strValue, CString(u"Large Size Blob Data"));
+    EXPECT_EQ(e.m_rows[0][2].m_strValue, CString(u"42"));
+}
+
 // Leaf pages of narrow records (id INT NOT NULL and the system columns), ids counted on.
 struct NarrowTable {
     CDralvekOstruneApp app;
