@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <system_error>
+
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
 #include "engine/TableEngine.h"
@@ -105,6 +108,15 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
         return kDumpNoTable;
     }
 
+    if (!args.saveFolder.empty()) {
+        // Off-page values are written into blobdata/; without the folder they would be lost.
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(args.saveFolder) / "blobdata", ec);
+        if (ec) {
+            err << "table-dump: cannot create " << args.saveFolder << "/blobdata: " << ec.message() << "\n";
+            return kDumpNoTable;
+        }
+    }
     if (CDralvekOstruneApp* app = GetDralvekApp()) {
         app->m_bSaveAsScript = args.saveFolder.empty() ? 0 : 1;
         std::string folder = args.saveFolder;
