@@ -1,6 +1,7 @@
 #include "platform/core/CFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +11,10 @@ CFile::~CFile() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-void CFile::Fail(const char* what) const {
-    int err = errno;
-    throw CFileException(std::string(what) + ": " + m_path.ToUtf8() + ": " + std::strerror(err), m_path, err);
+void CFile::Fail(const char* what) const { Fail(what, errno); }
+
+void CFile::Fail(const char* what, int error) const {
+    throw CFileException(std::string(what) + ": " + m_path.ToUtf8() + ": " + std::strerror(error), m_path, error);
 }
 
 bool CFile::Open(const CString& path, unsigned flags) {
@@ -49,6 +51,10 @@ bool CFile::Open(const CString& path, unsigned flags) {
     }
     m_fd = fd;
     m_path = path;
+    m_bCached = access == modeRead;
+    m_position = 0;
+    m_windowStart = 0;
+    m_windowFill = 0;
     return true;
 }
 
@@ -57,9 +63,23 @@ void CFile::Close() {
         ::close(m_fd);
         m_fd = -1;
     }
+    m_bCached = false;
+    m_position = 0;
+    m_windowStart = 0;
+    m_windowFill = 0;
+    m_window.reset();
 }
 
 std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
+    if (m_bCached) {
+        // Only the position moves; the checks are lseek's own.
+        std::int64_t base = 0;
+        if (from == current) base = static_cast<std::int64_t>(m_position);
+        else if (from == end) base = static_cast<std::int64_t>(GetLength());
+        if (offset < 0 ? base + offset < 0 : base > INT64_MAX - offset) Fail("seek", offset < 0 ? EINVAL : EOVERFLOW);
+        m_position = static_cast<std::uint64_t>(base + offset);
+        return m_position;
+    }
     int whence = from == begin ? SEEK_SET : (from == current ? SEEK_CUR : SEEK_END);
     off_t r = ::lseek(m_fd, static_cast<off_t>(offset), whence);
     if (r < 0) Fail("seek");
@@ -67,6 +87,7 @@ std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
 }
 
 std::uint64_t CFile::GetPosition() const {
+    if (m_bCached) return m_position;
     off_t r = ::lseek(m_fd, 0, SEEK_CUR);
     if (r < 0) Fail("position");
     return static_cast<std::uint64_t>(r);
@@ -78,7 +99,51 @@ std::uint64_t CFile::GetLength() const {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::uint32_t CFile::ReadAt(std::uint64_t position, char* buffer, std::uint32_t count) {
+    std::uint32_t done = 0;
+    while (done < count) {
+        ssize_t n = ::pread(m_fd, buffer + done, count - done, static_cast<off_t>(position + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            Fail("read");
+        }
+        if (n == 0) break;
+        done += static_cast<std::uint32_t>(n);
+    }
+    return done;
+}
+
+std::uint32_t CFile::ReadCached(char* buffer, std::uint32_t count) {
+    std::uint32_t done = 0;
+    while (done < count) {
+        if (m_position >= m_windowStart && m_position - m_windowStart < m_windowFill) {
+            const auto at = static_cast<std::uint32_t>(m_position - m_windowStart);
+            std::uint32_t n = m_windowFill - at;
+            if (n > count - done) n = count - done;
+            std::memcpy(buffer + done, m_window.get() + at, n);
+            done += n;
+            m_position += n;
+            continue;
+        }
+        const std::uint32_t rest = count - done;
+        if (rest >= kReadWindow / 4) {
+            // A whole page or more: into the caller's buffer without the copy.
+            const std::uint32_t n = ReadAt(m_position, buffer + done, rest);
+            done += n;
+            m_position += n;
+            break;
+        }
+        if (!m_window) m_window = std::make_unique<char[]>(kReadWindow);
+        m_windowFill = 0;
+        m_windowStart = m_position;
+        m_windowFill = ReadAt(m_position, m_window.get(), kReadWindow);
+        if (m_windowFill == 0) break;  // the end of the file
+    }
+    return done;
+}
+
 std::uint32_t CFile::Read(void* buffer, std::uint32_t count) {
+    if (m_bCached) return ReadCached(static_cast<char*>(buffer), count);
     auto* p = static_cast<char*>(buffer);
     std::uint32_t done = 0;
     while (done < count) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -17,6 +18,8 @@ public:
 
 // Binary file with 64-bit positions. Reads deliver what is there: a short count at the
 // end of the file is not an error. Failing system calls raise CFileException.
+// A file opened read-only is read through a window held in memory: table files are read
+// a few bytes at a time (block headers, then records) and are never written meanwhile.
 class CFile {
 public:
     enum OpenFlags : unsigned {
@@ -59,11 +62,28 @@ public:
     void Flush();
     const CString& GetFilePath() const { return m_path; }
 
+    // Bytes of the read window of read-only files; reads of a quarter of it or more
+    // go to the file directly.
+    static constexpr std::uint32_t kReadWindow = 128 * 1024;
+
 protected:
     [[noreturn]] void Fail(const char* what) const;
+    [[noreturn]] void Fail(const char* what, int error) const;
 
     int m_fd = -1;
     CString m_path;
+
+private:
+    std::uint32_t ReadAt(std::uint64_t position, char* buffer, std::uint32_t count);
+    std::uint32_t ReadCached(char* buffer, std::uint32_t count);
+
+    // Read-only files: the position is ours (the descriptor's offset is not used) and
+    // m_window holds the bytes from m_windowStart on.
+    bool m_bCached = false;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_windowStart = 0;
+    std::uint32_t m_windowFill = 0;
+    std::unique_ptr<char[]> m_window;
 };
 
 // Text lines over CFile.
