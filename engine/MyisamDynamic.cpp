@@ -238,7 +238,9 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
                     n = record[at];
                 }
                 needed -= 1;
-                if (n >= L || needed + n > std::int64_t{left - prefix}) {
+                // needed may be below zero (a header claiming too little): the bytes left
+                // bound the field on their own.
+                if (n >= L || n > left - prefix || needed + n > std::int64_t{left - prefix}) {
                     ok = false;
                     break;
                 }
@@ -284,7 +286,7 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
             continue;
         }
         // Taken whole.
-        if (std::int64_t{L} + needed > std::int64_t{left}) {
+        if (L > left || std::int64_t{L} + needed > std::int64_t{left}) {
             ok = false;
             break;
         }
