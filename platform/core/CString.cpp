@@ -1,18 +1,17 @@
 #include "platform/core/CString.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 #include "platform/core/CodePage.h"
 
 namespace {
 
-const std::u16string& EmptyText() {
-    static const std::u16string empty;
-    return empty;
-}
 
 bool IsSpace(char16_t ch) {
     return ch == u' ' || ch == u'\t' || ch == u'\n' || ch == u'\r' || ch == u'\v' || ch == u'\f';
@@ -33,11 +32,58 @@ char16_t ToLower(char16_t ch) {
     return ch;
 }
 
-void AppendAscii(std::u16string& out, const char* text, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<unsigned char>(text[i]));
-}
+// The text a Format builds: on the stack while it is short.
+class TextSink {
+public:
+    TextSink() = default;
+    TextSink(const TextSink&) = delete;
+    TextSink& operator=(const TextSink&) = delete;
 
-void FormatInto(std::u16string& out, const char16_t* fmt, va_list args) {
+    void push_back(char16_t c) {
+        if (m_len == m_cap) Grow(1);
+        m_p[m_len++] = c;
+    }
+    void append(const char16_t* s, std::size_t n) {
+        if (m_cap - m_len < n) Grow(n);
+        std::memcpy(m_p + m_len, s, n * sizeof(char16_t));
+        m_len += n;
+    }
+    void append(const char16_t* first, const char16_t* last) { append(first, static_cast<std::size_t>(last - first)); }
+    void append(std::size_t n, char16_t c) {
+        if (m_cap - m_len < n) Grow(n);
+        for (std::size_t i = 0; i < n; ++i) m_p[m_len + i] = c;
+        m_len += n;
+    }
+    void AppendAscii(const char* text, std::size_t n) {
+        if (m_cap - m_len < n) Grow(n);
+        for (std::size_t i = 0; i < n; ++i) m_p[m_len + i] = static_cast<unsigned char>(text[i]);
+        m_len += n;
+    }
+    const char16_t* data() const { return m_p; }
+    std::size_t size() const { return m_len; }
+
+private:
+    void Grow(std::size_t need) {
+        std::size_t cap = m_cap * 2;
+        if (cap < m_len + need) cap = m_len + need;
+        if (m_p == m_local) {
+            m_heap.resize(cap);
+            std::memcpy(m_heap.data(), m_local, m_len * sizeof(char16_t));
+        } else {
+            m_heap.resize(cap);
+        }
+        m_p = m_heap.data();
+        m_cap = cap;
+    }
+
+    char16_t m_local[256];
+    char16_t* m_p = m_local;
+    std::size_t m_len = 0;
+    std::size_t m_cap = sizeof m_local / sizeof m_local[0];
+    std::u16string m_heap;
+};
+
+void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
     for (const char16_t* p = fmt; *p;) {
         if (*p != u'%') {
             out.push_back(*p++);
@@ -129,7 +175,7 @@ void FormatInto(std::u16string& out, const char16_t* fmt, va_list args) {
             if (n >= static_cast<int>(sizeof buf)) {
                 std::string big(static_cast<std::size_t>(n) + 1, '\0');
                 std::snprintf(big.data(), big.size(), spec.c_str(), v);
-                AppendAscii(out, big.data(), static_cast<std::size_t>(n));
+                out.AppendAscii(big.data(), static_cast<std::size_t>(n));
                 n = -1;
             } else {
                 n = std::snprintf(buf, sizeof buf, spec.c_str(), v);
@@ -162,7 +208,7 @@ void FormatInto(std::u16string& out, const char16_t* fmt, va_list args) {
                 prec = spec.size() > dot + 1 ? std::stoul(spec.substr(dot + 1)) : 0;
             if (prec < text.size()) text.resize(prec);
             if (text.size() < width && !left) out.append(width - text.size(), u' ');
-            out += text;
+            out.append(text.data(), text.size());
             if (text.size() < width && left) out.append(width - text.size(), u' ');
             n = -1;
             break;
@@ -173,112 +219,252 @@ void FormatInto(std::u16string& out, const char16_t* fmt, va_list args) {
             n = -1;
             break;
         }
-        if (n > 0) AppendAscii(out, buf, static_cast<std::size_t>(n < static_cast<int>(sizeof buf) ? n : sizeof buf - 1));
+        if (n > 0) out.AppendAscii(buf, static_cast<std::size_t>(n < static_cast<int>(sizeof buf) ? n : sizeof buf - 1));
     }
 }
 
 }  // namespace
 
+// ---- Representation ----
+
+CString::Shared* CString::Allocate(std::size_t capacity) {
+    if (capacity > 0x7FFFFFF0u) throw std::length_error("CString too long");
+    void* mem = ::operator new(sizeof(Shared) + (capacity + 1) * sizeof(char16_t));
+    auto* p = static_cast<Shared*>(mem);
+    new (&p->refs) std::atomic<std::uint32_t>(1);
+    p->length = 0;
+    p->capacity = static_cast<std::uint32_t>(capacity);
+    p->spare = 0;
+    return p;
+}
+
+void CString::Retain() const { SharedHeader()->refs.fetch_add(1, std::memory_order_relaxed); }
+
+void CString::Release() {
+    Shared* p = SharedHeader();
+    // The last owner frees without the atomic step: nobody else can reach the buffer.
+    if (p->refs.load(std::memory_order_acquire) == 1 || p->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        ::operator delete(p);
+}
+
+void CString::SetShared(Shared* p) {
+    std::memcpy(m_units, &p, sizeof p);
+    m_units[kInline] = kSharedTag;
+}
+
+CString& CString::operator=(const CString& other) noexcept {
+    if (this != &other) {
+        if (other.IsShared()) other.Retain();
+        if (IsShared()) Release();
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+    }
+    return *this;
+}
+
+CString& CString::operator=(CString&& other) noexcept {
+    if (this != &other) {
+        if (IsShared()) Release();
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+        other.SetInlineEmpty();
+    }
+    return *this;
+}
+
+void CString::Empty() {
+    if (IsShared()) Release();
+    SetInlineEmpty();
+}
+
+void CString::Init(const char16_t* text, std::size_t count) {
+    char16_t* p = MakeWritable(count, count);
+    if (count) std::memcpy(p, text, count * sizeof(char16_t));
+}
+
+char16_t* CString::MakeWritable(std::size_t length, std::size_t capacity) {
+    if (capacity < length) capacity = length;
+    const std::size_t old = static_cast<std::size_t>(GetLength());
+    const std::size_t keep = old < length ? old : length;
+    if (!IsShared()) {
+        if (length <= static_cast<std::size_t>(kInline)) {
+            if (length < static_cast<std::size_t>(kInline)) m_units[length] = 0;
+            m_units[kInline] = static_cast<char16_t>(kInline - static_cast<int>(length));
+            return m_units;
+        }
+        Shared* q = Allocate(capacity);
+        char16_t* t = SharedText(q);
+        std::memcpy(t, m_units, keep * sizeof(char16_t));
+        q->length = static_cast<std::uint32_t>(length);
+        t[length] = 0;
+        SetShared(q);
+        return t;
+    }
+    Shared* p = SharedHeader();
+    if (p->refs.load(std::memory_order_acquire) == 1 && length <= p->capacity) {
+        char16_t* t = SharedText(p);
+        p->length = static_cast<std::uint32_t>(length);
+        t[length] = 0;
+        return t;
+    }
+    Shared* q = Allocate(capacity);
+    char16_t* t = SharedText(q);
+    std::memcpy(t, SharedText(p), keep * sizeof(char16_t));
+    q->length = static_cast<std::uint32_t>(length);
+    t[length] = 0;
+    Release();
+    SetShared(q);
+    return t;
+}
+
+void CString::Append(const char16_t* text, std::size_t count) {
+    if (count == 0) return;
+    const char16_t* own = GetString();
+    const std::size_t old = static_cast<std::size_t>(GetLength());
+    const auto at = reinterpret_cast<std::uintptr_t>(text);
+    const auto from = reinterpret_cast<std::uintptr_t>(own);
+    if (at >= from && at <= from + old * sizeof(char16_t)) {
+        // Part of this text itself: copy it before the buffer moves.
+        const std::u16string copy(text, count);
+        Append(copy.data(), copy.size());
+        return;
+    }
+    const std::size_t length = old + count;
+    char16_t* p = MakeWritable(length, length + length / 2);
+    std::memcpy(p + old, text, count * sizeof(char16_t));
+}
+
+char16_t* CString::GetBufferSetLength(int length) {
+    const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
+    return MakeWritable(n, n);
+}
+
+void CString::ReleaseBuffer(int newLength) {
+    const int length = GetLength();
+    if (newLength < 0) {
+        const char16_t* p = GetString();
+        newLength = 0;
+        while (newLength < length && p[newLength]) ++newLength;
+    }
+    if (newLength > length) newLength = length;
+    MakeWritable(static_cast<std::size_t>(newLength), static_cast<std::size_t>(newLength));
+}
+
+// ---- Construction ----
+
 CString::CString(const char16_t* text) {
-    if (text && *text) m_p = std::make_shared<std::u16string>(text);
+    SetInlineEmpty();
+    if (text && *text) Init(text, std::char_traits<char16_t>::length(text));
 }
 
 CString::CString(const char16_t* text, int count) {
-    if (text && count > 0) m_p = std::make_shared<std::u16string>(text, static_cast<std::size_t>(count));
+    SetInlineEmpty();
+    if (text && count > 0) Init(text, static_cast<std::size_t>(count));
 }
 
 CString::CString(std::u16string_view text) {
-    if (!text.empty()) m_p = std::make_shared<std::u16string>(text);
+    SetInlineEmpty();
+    Init(text.data(), text.size());
 }
 
-CString::CString(std::u16string&& text) { Assign(std::move(text)); }
+CString::CString(std::u16string&& text) {
+    SetInlineEmpty();
+    Init(text.data(), text.size());
+}
 
 CString::CString(char16_t ch, int repeat) {
-    if (repeat > 0) m_p = std::make_shared<std::u16string>(static_cast<std::size_t>(repeat), ch);
+    SetInlineEmpty();
+    if (repeat > 0) {
+        char16_t* p = MakeWritable(static_cast<std::size_t>(repeat), static_cast<std::size_t>(repeat));
+        for (int i = 0; i < repeat; ++i) p[i] = ch;
+    }
 }
 
 CString::CString(const char* ansi) {
-    if (ansi) Assign(codepage::AnsiToUtf16(ansi, std::strlen(ansi)));
+    SetInlineEmpty();
+    if (ansi) *this = FromAnsi(ansi, std::strlen(ansi));
 }
 
 CString::CString(const char* ansi, int count) {
-    if (ansi && count > 0) Assign(codepage::AnsiToUtf16(ansi, static_cast<std::size_t>(count)));
+    SetInlineEmpty();
+    if (ansi && count > 0) *this = FromAnsi(ansi, static_cast<std::size_t>(count));
 }
 
 CString CString::FromAnsi(const char* bytes, std::size_t count) {
-    return CString(codepage::AnsiToUtf16(bytes, count));
+    CString s;
+    if (!bytes || count == 0) return s;
+    char16_t* p = s.MakeWritable(count, count);
+    for (std::size_t i = 0; i < count; ++i) p[i] = codepage::AnsiByteToUtf16(static_cast<unsigned char>(bytes[i]));
+    return s;
 }
 
 CString CString::FromUtf8(const char* bytes, std::size_t count) {
-    return CString(codepage::Utf8ToUtf16(bytes, count));
+    CString s;
+    if (!bytes || count == 0) return s;
+    if (count <= 256) {
+        char16_t units[256];
+        s.Init(units, codepage::Utf8ToUtf16(bytes, count, units));
+        return s;
+    }
+    const std::size_t n = codepage::Utf8ToUtf16(bytes, count, s.MakeWritable(count, count));
+    s.MakeWritable(n, n);
+    return s;
 }
 
-void CString::Assign(std::u16string&& text) {
-    if (text.empty()) m_p.reset();
-    else m_p = std::make_shared<std::u16string>(std::move(text));
-}
-
-std::u16string& CString::Mutable() {
-    if (!m_p) m_p = std::make_shared<std::u16string>();
-    else if (m_p.use_count() > 1) m_p = std::make_shared<std::u16string>(*m_p);
-    return *m_p;
-}
-
-const std::u16string& CString::Str() const { return m_p ? *m_p : EmptyText(); }
-std::u16string_view CString::View() const { return Str(); }
-const char16_t* CString::GetString() const { return Str().c_str(); }
+// ---- Access ----
 
 char16_t CString::GetAt(int index) const {
     if (index < 0 || index >= GetLength()) return 0;
-    return (*m_p)[static_cast<std::size_t>(index)];
+    return GetString()[index];
 }
 
 void CString::SetAt(int index, char16_t ch) {
-    if (index < 0 || index >= GetLength()) return;
-    Mutable()[static_cast<std::size_t>(index)] = ch;
+    const int length = GetLength();
+    if (index < 0 || index >= length) return;
+    MakeWritable(static_cast<std::size_t>(length), static_cast<std::size_t>(length))[index] = ch;
 }
 
 void CString::Format(const char16_t* format, ...) {
-    std::u16string out;
+    TextSink out;
     va_list args;
     va_start(args, format);
     FormatInto(out, format, args);
     va_end(args);
-    Assign(std::move(out));
+    CString text;
+    text.Init(out.data(), out.size());
+    *this = std::move(text);
 }
 
 void CString::AppendFormat(const char16_t* format, ...) {
-    std::u16string out = Str();
+    TextSink out;
     va_list args;
     va_start(args, format);
     FormatInto(out, format, args);
     va_end(args);
-    Assign(std::move(out));
+    Append(out.data(), out.size());
 }
 
 int CString::Find(char16_t ch, int start) const {
     if (start < 0) start = 0;
     if (start >= GetLength()) return -1;
-    auto pos = Str().find(ch, static_cast<std::size_t>(start));
-    return pos == std::u16string::npos ? -1 : static_cast<int>(pos);
+    auto pos = View().find(ch, static_cast<std::size_t>(start));
+    return pos == std::u16string_view::npos ? -1 : static_cast<int>(pos);
 }
 
 int CString::Find(const CString& sub, int start) const {
     if (start < 0) start = 0;
     if (start > GetLength()) return -1;
-    auto pos = Str().find(sub.Str(), static_cast<std::size_t>(start));
-    return pos == std::u16string::npos ? -1 : static_cast<int>(pos);
+    auto pos = View().find(sub.View(), static_cast<std::size_t>(start));
+    return pos == std::u16string_view::npos ? -1 : static_cast<int>(pos);
 }
 
 int CString::ReverseFind(char16_t ch) const {
-    auto pos = Str().rfind(ch);
-    return pos == std::u16string::npos ? -1 : static_cast<int>(pos);
+    auto pos = View().rfind(ch);
+    return pos == std::u16string_view::npos ? -1 : static_cast<int>(pos);
 }
 
 CString CString::Left(int count) const {
     if (count <= 0) return CString();
     if (count >= GetLength()) return *this;
-    return CString(Str().substr(0, static_cast<std::size_t>(count)));
+    return CString(View().substr(0, static_cast<std::size_t>(count)));
 }
 
 CString CString::Mid(int first) const { return Mid(first, GetLength()); }
@@ -289,22 +475,24 @@ CString CString::Mid(int first, int count) const {
     if (first >= len || count <= 0) return CString();
     if (count > len - first) count = len - first;
     if (first == 0 && count == len) return *this;
-    return CString(Str().substr(static_cast<std::size_t>(first), static_cast<std::size_t>(count)));
+    return CString(View().substr(static_cast<std::size_t>(first), static_cast<std::size_t>(count)));
 }
 
 CString CString::Right(int count) const {
     int len = GetLength();
     if (count <= 0) return CString();
     if (count >= len) return *this;
-    return CString(Str().substr(static_cast<std::size_t>(len - count)));
+    return CString(View().substr(static_cast<std::size_t>(len - count)));
 }
 
 int CString::Replace(char16_t oldCh, char16_t newCh) {
     if (Find(oldCh) < 0) return 0;
+    const std::size_t length = static_cast<std::size_t>(GetLength());
+    char16_t* p = MakeWritable(length, length);
     int n = 0;
-    for (auto& c : Mutable())
-        if (c == oldCh) {
-            c = newCh;
+    for (std::size_t i = 0; i < length; ++i)
+        if (p[i] == oldCh) {
+            p[i] = newCh;
             ++n;
         }
     return n;
@@ -312,21 +500,21 @@ int CString::Replace(char16_t oldCh, char16_t newCh) {
 
 int CString::Replace(const CString& oldText, const CString& newText) {
     if (oldText.IsEmpty() || Find(oldText) < 0) return 0;
-    const std::u16string& s = Str();
-    const std::u16string& o = oldText.Str();
+    const std::u16string_view s = View();
+    const std::u16string_view o = oldText.View();
     std::u16string out;
     int n = 0;
     std::size_t pos = 0;
     for (;;) {
         std::size_t hit = s.find(o, pos);
-        if (hit == std::u16string::npos) break;
+        if (hit == std::u16string_view::npos) break;
         out.append(s, pos, hit - pos);
-        out += newText.Str();
+        out += newText.View();
         pos = hit + o.size();
         ++n;
     }
-    out.append(s, pos, std::u16string::npos);
-    Assign(std::move(out));
+    out.append(s.substr(pos));
+    AssignView(out);
     return n;
 }
 
@@ -334,18 +522,22 @@ int CString::Remove(char16_t ch) {
     if (Find(ch) < 0) return 0;
     std::u16string out;
     int n = 0;
-    for (char16_t c : Str()) {
+    for (char16_t c : View()) {
         if (c == ch) ++n;
         else out.push_back(c);
     }
-    Assign(std::move(out));
+    AssignView(out);
     return n;
 }
 
 int CString::Insert(int index, const CString& text) {
     if (index < 0) index = 0;
     if (index > GetLength()) index = GetLength();
-    if (!text.IsEmpty()) Mutable().insert(static_cast<std::size_t>(index), text.Str());
+    if (!text.IsEmpty()) {
+        std::u16string s(View());
+        s.insert(static_cast<std::size_t>(index), text.View());
+        AssignView(s);
+    }
     return GetLength();
 }
 
@@ -354,69 +546,75 @@ int CString::Delete(int index, int count) {
     if (index < 0) index = 0;
     if (count > 0 && index < len) {
         if (count > len - index) count = len - index;
-        std::u16string s = Str();
+        std::u16string s(View());
         s.erase(static_cast<std::size_t>(index), static_cast<std::size_t>(count));
-        Assign(std::move(s));
+        AssignView(s);
     }
     return GetLength();
 }
 
 CString& CString::TrimLeft() {
-    const std::u16string& s = Str();
+    const std::u16string_view s = View();
     std::size_t i = 0;
     while (i < s.size() && IsSpace(s[i])) ++i;
-    if (i) Assign(s.substr(i));
+    if (i) AssignView(s.substr(i));
     return *this;
 }
 
 CString& CString::TrimRight() {
-    const std::u16string& s = Str();
+    const std::u16string_view s = View();
     std::size_t n = s.size();
     while (n > 0 && IsSpace(s[n - 1])) --n;
-    if (n != s.size()) Assign(s.substr(0, n));
+    if (n != s.size()) AssignView(s.substr(0, n));
     return *this;
 }
 
 CString& CString::Trim() { return TrimRight().TrimLeft(); }
 
 CString& CString::TrimLeft(char16_t ch) {
-    const std::u16string& s = Str();
+    const std::u16string_view s = View();
     std::size_t i = 0;
     while (i < s.size() && s[i] == ch) ++i;
-    if (i) Assign(s.substr(i));
+    if (i) AssignView(s.substr(i));
     return *this;
 }
 
 CString& CString::TrimRight(char16_t ch) {
-    const std::u16string& s = Str();
+    const std::u16string_view s = View();
     std::size_t n = s.size();
     while (n > 0 && s[n - 1] == ch) --n;
-    if (n != s.size()) Assign(s.substr(0, n));
+    if (n != s.size()) AssignView(s.substr(0, n));
     return *this;
 }
 
 CString& CString::Trim(char16_t ch) { return TrimRight(ch).TrimLeft(ch); }
 
 CString& CString::MakeUpper() {
-    if (!IsEmpty())
-        for (auto& c : Mutable()) c = ToUpper(c);
+    const std::size_t length = static_cast<std::size_t>(GetLength());
+    if (length) {
+        char16_t* p = MakeWritable(length, length);
+        for (std::size_t i = 0; i < length; ++i) p[i] = ToUpper(p[i]);
+    }
     return *this;
 }
 
 CString& CString::MakeLower() {
-    if (!IsEmpty())
-        for (auto& c : Mutable()) c = ToLower(c);
+    const std::size_t length = static_cast<std::size_t>(GetLength());
+    if (length) {
+        char16_t* p = MakeWritable(length, length);
+        for (std::size_t i = 0; i < length; ++i) p[i] = ToLower(p[i]);
+    }
     return *this;
 }
 
 int CString::Compare(const CString& other) const {
-    int r = Str().compare(other.Str());
+    int r = View().compare(other.View());
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
 int CString::CompareNoCase(const CString& other) const {
-    const std::u16string& a = Str();
-    const std::u16string& b = other.Str();
+    const std::u16string_view a = View();
+    const std::u16string_view b = other.View();
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         char16_t x = ToLower(a[i]), y = ToLower(b[i]);
@@ -426,47 +624,57 @@ int CString::CompareNoCase(const CString& other) const {
     return a.size() < b.size() ? -1 : 1;
 }
 
-std::string CString::ToUtf8() const { return codepage::Utf16ToUtf8(Str().data(), Str().size()); }
-std::string CString::ToAnsi() const { return codepage::Utf16ToAnsi(Str().data(), Str().size()); }
+std::string CString::ToUtf8() const {
+    return codepage::Utf16ToUtf8(GetString(), static_cast<std::size_t>(GetLength()));
+}
+std::string CString::ToAnsi() const {
+    return codepage::Utf16ToAnsi(GetString(), static_cast<std::size_t>(GetLength()));
+}
 
 CString& CString::operator+=(const CString& other) {
     if (IsEmpty()) *this = other;
-    else if (!other.IsEmpty()) Mutable() += other.Str();
+    else Append(other.GetString(), static_cast<std::size_t>(other.GetLength()));
     return *this;
 }
 
 CString& CString::operator+=(const char16_t* other) {
-    if (other && *other) Mutable() += other;
+    if (other && *other) Append(other, std::char_traits<char16_t>::length(other));
     return *this;
 }
 
 CString& CString::operator+=(char16_t ch) {
-    Mutable().push_back(ch);
+    Append(&ch, 1);
     return *this;
 }
 
-CString operator+(const CString& a, const CString& b) {
-    CString r(a);
-    r += b;
+namespace {
+
+CString Join(std::u16string_view a, std::u16string_view b) {
+    CString r;
+    char16_t* p = r.GetBufferSetLength(static_cast<int>(a.size() + b.size()));
+    if (!a.empty()) std::memcpy(p, a.data(), a.size() * sizeof(char16_t));
+    if (!b.empty()) std::memcpy(p + a.size(), b.data(), b.size() * sizeof(char16_t));
     return r;
+}
+
+}  // namespace
+
+CString operator+(const CString& a, const CString& b) {
+    if (b.IsEmpty()) return a;
+    if (a.IsEmpty()) return b;
+    return Join(a.View(), b.View());
 }
 
 CString operator+(const CString& a, const char16_t* b) {
-    CString r(a);
-    r += b;
-    return r;
+    if (!b || !*b) return a;
+    return Join(a.View(), std::u16string_view(b));
 }
 
 CString operator+(const char16_t* a, const CString& b) {
-    CString r(a);
-    r += b;
-    return r;
+    if (!a || !*a) return b;
+    return Join(std::u16string_view(a), b.View());
 }
 
-CString operator+(const CString& a, char16_t b) {
-    CString r(a);
-    r += b;
-    return r;
-}
+CString operator+(const CString& a, char16_t b) { return Join(a.View(), std::u16string_view(&b, 1)); }
 
 std::ostream& operator<<(std::ostream& os, const CString& s) { return os << s.ToUtf8(); }

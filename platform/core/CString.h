@@ -1,16 +1,33 @@
 #pragma once
 
+#include <atomic>
 #include <compare>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 
-// Wide text in UTF-16 code units with value semantics. Copies share one buffer until
-// one of them is changed: a page of rows holds four texts per cell, all copies.
+// Wide text in UTF-16 code units with value semantics. A page of rows holds four texts
+// per cell, all copies: short texts (most cells are numbers and dates) live in the object
+// itself, longer ones in one shared buffer (header and units) until a copy is changed.
 class CString {
 public:
-    CString() = default;
+    CString() noexcept { SetInlineEmpty(); }
+    CString(const CString& other) noexcept {
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+        if (IsShared()) Retain();
+    }
+    CString(CString&& other) noexcept {
+        std::memcpy(m_units, other.m_units, sizeof m_units);
+        other.SetInlineEmpty();
+    }
+    CString& operator=(const CString& other) noexcept;
+    CString& operator=(CString&& other) noexcept;
+    ~CString() {
+        if (IsShared()) Release();
+    }
     CString(const char16_t* text);
     CString(const char16_t* text, int count);
     CString(std::u16string_view text);
@@ -24,16 +41,25 @@ public:
     static CString FromUtf8(const char* bytes, std::size_t count);
     static CString FromUtf8(std::string_view bytes) { return FromUtf8(bytes.data(), bytes.size()); }
 
-    int GetLength() const { return m_p ? static_cast<int>(m_p->size()) : 0; }
+    int GetLength() const {
+        return IsShared() ? static_cast<int>(SharedHeader()->length) : kInline - m_units[kInline];
+    }
     bool IsEmpty() const { return GetLength() == 0; }
-    void Empty() { m_p.reset(); }
+    void Empty();
     char16_t GetAt(int index) const;
     char16_t operator[](int index) const { return GetAt(index); }
     void SetAt(int index, char16_t ch);
     // Always NUL-terminated; valid until the text is next changed.
-    const char16_t* GetString() const;
-    std::u16string_view View() const;
-    const std::u16string& Str() const;
+    const char16_t* GetString() const { return IsShared() ? SharedText(SharedHeader()) : m_units; }
+    std::u16string_view View() const { return std::u16string_view(GetString(), static_cast<std::size_t>(GetLength())); }
+    std::u16string Str() const { return std::u16string(View()); }
+
+    // The text becomes length units (the first ones kept, the rest unset) and the buffer
+    // is this text's alone: write the units, then ReleaseBuffer when fewer were used.
+    char16_t* GetBufferSetLength(int length);
+    // Ends a GetBufferSetLength: the length becomes newLength (at most the one set),
+    // or with -1 the length up to the first NUL.
+    void ReleaseBuffer(int newLength = -1);
 
     // printf conversions with wide format text: %s takes const char16_t*, %c a char16_t
     // (passed as int); d i u x X o c s f F e E g G p %, flags, width, precision,
@@ -79,10 +105,40 @@ public:
     }
 
 private:
-    std::u16string& Mutable();
-    void Assign(std::u16string&& text);
+    struct Shared {
+        std::atomic<std::uint32_t> refs;
+        std::uint32_t length;
+        std::uint32_t capacity;
+        std::uint32_t spare;
+    };
+    // Units held in the object; the unit after them is the inline length's complement
+    // (kInline - length), so a full inline text ends in its own NUL, or kSharedTag.
+    static constexpr int kInline = 23;
+    static constexpr char16_t kSharedTag = 0xFFFF;
 
-    std::shared_ptr<std::u16string> m_p;
+    bool IsShared() const { return m_units[kInline] == kSharedTag; }
+    Shared* SharedHeader() const {
+        Shared* p;
+        std::memcpy(&p, m_units, sizeof p);
+        return p;
+    }
+    static char16_t* SharedText(Shared* p) { return reinterpret_cast<char16_t*>(reinterpret_cast<char*>(p) + sizeof(Shared)); }
+    void SetInlineEmpty() {
+        std::memset(m_units, 0, sizeof m_units);
+        m_units[kInline] = static_cast<char16_t>(kInline);
+    }
+    static Shared* Allocate(std::size_t capacity);
+    void Retain() const;
+    void Release();
+    void SetShared(Shared* p);
+    void Init(const char16_t* text, std::size_t count);
+    void Append(const char16_t* text, std::size_t count);
+    // The writable units of a text of length units, of this text alone, keeping the
+    // first min(old, length) units; room for at least capacity units.
+    char16_t* MakeWritable(std::size_t length, std::size_t capacity);
+    void AssignView(std::u16string_view text) { *this = CString(text); }
+
+    alignas(8) char16_t m_units[kInline + 1];
 };
 
 CString operator+(const CString& a, const CString& b);

@@ -15,16 +15,6 @@ const char16_t kHigh1252[32] = {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-void AppendUtf16(std::u16string& out, char32_t cp) {
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 // Decodes one UTF-8 sequence at bytes[i]; returns its length, or 0 when it is malformed
 // (the caller then steps over one byte).
 std::size_t DecodeOne(const unsigned char* b, std::size_t n, std::size_t i, char32_t& cp) {
@@ -91,24 +81,39 @@ std::string Utf16ToAnsi(const char16_t* text, std::size_t count) {
 }
 
 std::u16string Utf8ToUtf16(const char* bytes, std::size_t count) {
+    std::u16string out(count, u'\0');
+    out.resize(Utf8ToUtf16(bytes, count, out.data()));
+    return out;
+}
+
+std::size_t Utf8ToUtf16(const char* bytes, std::size_t count, char16_t* out) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes);
-    std::u16string out;
-    out.reserve(count);
     std::size_t i = 0;
+    std::size_t n = 0;
     while (i < count) {
+        if (b[i] < 0x80) {
+            out[n++] = b[i++];
+            continue;
+        }
         char32_t cp = 0;
         std::size_t len = DecodeOne(b, count, i, cp);
         if (len == 0) {
             // One replacement for a run of bytes that cannot start a sequence.
-            AppendUtf16(out, kReplacement);
+            out[n++] = static_cast<char16_t>(kReplacement);
             ++i;
             while (i < count && (b[i] & 0xC0) == 0x80) ++i;
             continue;
         }
-        AppendUtf16(out, cp);
+        if (cp < 0x10000) {
+            out[n++] = static_cast<char16_t>(cp);
+        } else {
+            cp -= 0x10000;
+            out[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+            out[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        }
         i += len;
     }
-    return out;
+    return n;
 }
 
 bool IsValidUtf8(const char* bytes, std::size_t count) {

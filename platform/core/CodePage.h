@@ -18,6 +18,9 @@ std::string Utf16ToAnsi(const char16_t* text, std::size_t count);
 // UTF-8 to UTF-16. Malformed sequences (bad lead bytes, missing continuation bytes,
 // overlong forms, surrogates, values past U+10FFFF) become U+FFFD, one per bad byte run.
 std::u16string Utf8ToUtf16(const char* bytes, std::size_t count);
+// The same into out, which has room for count units (UTF-8 never takes more units than
+// bytes); returns the units written.
+std::size_t Utf8ToUtf16(const char* bytes, std::size_t count, char16_t* out);
 
 // True when the bytes are well-formed UTF-8 throughout.
 bool IsValidUtf8(const char* bytes, std::size_t count);

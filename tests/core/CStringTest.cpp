@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 #include "platform/core/CString.h"
 
@@ -53,9 +54,16 @@ TEST(CStringFormat, LongResultIsNotCut) {
 }
 
 TEST(CStringValue, CopiesAreIndependent) {
+    // A text too long to be held in the object: copies share its buffer until written.
+    CString longText(u'x', 100);
+    CString longCopy = longText;
+    EXPECT_EQ(longText.GetString(), longCopy.GetString()) << "a copy shares its buffer until written";
+    longCopy.SetAt(99, u'y');
+    EXPECT_NE(longText.GetString(), longCopy.GetString());
+    EXPECT_EQ(longText, CString(u'x', 100));
+    EXPECT_EQ(longCopy, CString(u'x', 99) + u'y');
     CString a(u"value");
     CString b = a;
-    EXPECT_EQ(a.GetString(), b.GetString()) << "a copy shares its buffer until written";
     b.SetAt(0, u'V');
     b += u"!";
     EXPECT_EQ(a, CString(u"value"));
@@ -70,6 +78,79 @@ TEST(CStringValue, CopiesAreIndependent) {
     EXPECT_EQ(d, CString(u"value"));
     EXPECT_TRUE(a.IsEmpty());
     EXPECT_EQ(*a.GetString(), u'\0');
+}
+
+// Short texts live in the object, longer ones in a shared buffer: every operation must
+// give the same text on either side of that limit and across it, as std::u16string does.
+TEST(CStringValue, EditsAcrossTheInlineLimitMatchAPlainString) {
+    for (std::size_t length : {0u, 1u, 7u, 8u, 14u, 15u, 16u, 22u, 23u, 24u, 25u, 31u, 32u, 100u}) {
+        SCOPED_TRACE("length " + std::to_string(length));
+        std::u16string model;
+        for (std::size_t i = 0; i < length; ++i) model.push_back(static_cast<char16_t>(u'a' + i % 26));
+        CString s(model);
+        ASSERT_EQ(s.GetLength(), static_cast<int>(length));
+        EXPECT_EQ(s.View(), model);
+        EXPECT_EQ(s.GetString()[length], u'\0');
+
+        // Copies, moves and appends of itself, one unit at a time over the limit.
+        CString copy = s;
+        CString moved = std::move(copy);
+        EXPECT_EQ(moved.View(), model);
+        EXPECT_TRUE(copy.IsEmpty());  // NOLINT: a moved-from text is empty
+        CString grown = s;
+        std::u16string grownModel = model;
+        for (int i = 0; i < 30; ++i) {
+            grown += static_cast<char16_t>(u'0' + i % 10);
+            grownModel.push_back(static_cast<char16_t>(u'0' + i % 10));
+            ASSERT_EQ(grown.View(), grownModel);
+            ASSERT_EQ(grown.GetString()[grownModel.size()], u'\0');
+        }
+        EXPECT_EQ(s.View(), model) << "the source of the copy is unchanged";
+        CString doubled = s;
+        doubled += doubled;
+        EXPECT_EQ(doubled.View(), model + model);
+        CString tail = s;
+        tail += tail.GetString() + length / 2;
+        EXPECT_EQ(tail.View(), model + model.substr(length / 2));
+        EXPECT_EQ((s + s).View(), model + model);
+        EXPECT_EQ((s + u"xy").View(), model + u"xy");
+        EXPECT_EQ((u"xy" + s).View(), u"xy" + model);
+
+        // Writes through one copy leave the other as it was.
+        CString other = s;
+        if (length) {
+            other.SetAt(static_cast<int>(length) - 1, u'#');
+            EXPECT_EQ(s.View(), model);
+            EXPECT_EQ(other.View(), model.substr(0, length - 1) + u"#");
+        }
+        other = s;
+        other.MakeUpper();
+        EXPECT_EQ(s.View(), model);
+        CString& same = other;
+        other = same;  // assigning a text to itself keeps it
+        EXPECT_EQ(other.GetLength(), static_cast<int>(length));
+
+        // A buffer written in place, then cut.
+        CString built = s;
+        char16_t* p = built.GetBufferSetLength(static_cast<int>(length) + 5);
+        for (int i = 0; i < 5; ++i) p[length + static_cast<std::size_t>(i)] = u'!';
+        built.ReleaseBuffer(static_cast<int>(length) + 3);
+        EXPECT_EQ(built.View(), model + u"!!!");
+        EXPECT_EQ(s.View(), model);
+        p = built.GetBufferSetLength(static_cast<int>(length) + 3);
+        p[length] = u'\0';
+        built.ReleaseBuffer();
+        EXPECT_EQ(built.View(), model);
+        EXPECT_EQ(built.GetString()[length], u'\0');
+
+        CString formatted;
+        formatted.Format(u"%s|%d", s.GetString(), 7);
+        EXPECT_EQ(formatted.View(), model + u"|7");
+        formatted.AppendFormat(u"%s", formatted.GetString());
+        EXPECT_EQ(formatted.View(), model + u"|7" + model + u"|7");
+        EXPECT_EQ(CString::FromUtf8(std::string(model.begin(), model.end())).View(), model);
+        EXPECT_EQ(CString::FromAnsi(std::string(model.begin(), model.end()).data(), length).View(), model);
+    }
 }
 
 TEST(CStringEdit, SearchAndSlices) {
