@@ -81,6 +81,18 @@ bool IsInSystemTablespace(const CTableEngine& engine, std::uint64_t tableId) {
     return false;
 }
 
+// The dictionary's entry describes this .ibd: same tablespace id as its page 0. An .ibd
+// restored from elsewhere, or a table the dictionary lost, is read from its .frm instead.
+bool DictionaryDescribesTablespace(const CTableEngine& engine, std::uint64_t tableId, CFile& ibd) {
+    for (const SysTablesRecord& table : engine.m_sysTables) {
+        if (table.ID != tableId) continue;
+        FilHeader fil;
+        ReadPageHeaders(ibd, 0, fil, nullptr);
+        return fil.spaceId == table.SPACE;
+    }
+    return false;
+}
+
 void SetResumeRead() {
     if (CDralvekOstruneApp* app = GetDralvekApp()) app->m_bResumeRead = 1;
 }
@@ -220,12 +232,16 @@ void CTableBrowser::ReadInnoFirstPage(const CString& base, const CString& dictio
         std::uint32_t leaf = 0;
         if (dictionary) {
             const std::uint64_t id = m_engine.FindTableId(dictionaryKey);
-            if (id == 0) return;
-            m_engine.BuildColumnsFromDictionary(id);
-            const std::uint32_t root = m_engine.FindClusteredRootPage(id);
-            if (root == 0) return;
-            leaf = m_engine.DescendToLeafIbd(root);
-        } else {
+            if (id != 0 && DictionaryDescribesTablespace(m_engine, id, ibd)) {
+                m_engine.BuildColumnsFromDictionary(id);
+                const std::uint32_t root = m_engine.FindClusteredRootPage(id);
+                if (root != 0) leaf = m_engine.DescendToLeafIbd(root);
+            }
+        }
+        if (leaf == 0) {
+            // Without a usable dictionary entry the rows are still in the .ibd: the
+            // layout comes from the .frm and the clustered index starts at page 3.
+            m_engine.m_innoColumns.clear();
             m_engine.BuildColumnsFromFrm();
             leaf = m_engine.DescendToLeafIbd(kInnoFirstIndexPage);
         }
