@@ -1,6 +1,8 @@
 #include "platform/core/CString.h"
 
 #include <atomic>
+#include <charconv>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -83,10 +85,131 @@ private:
     std::u16string m_heap;
 };
 
+constexpr std::size_t kMaxWidth = 1u << 20;
+
+// One conversion's flags, width and precision as printf reads them.
+struct ConversionSpec {
+    bool left = false;
+    bool plus = false;
+    bool space = false;
+    bool alt = false;
+    bool zero = false;
+    std::size_t width = 0;
+    int precision = -1;  // none
+};
+
+void Pad(TextSink& out, std::size_t have, std::size_t width, char16_t fill) {
+    if (have < width) out.append(width - have, fill);
+}
+
+// Integers as printf prints them: sign or base prefix, precision as the least number of
+// digits (0 prints no digit for 0), zero padding only without a precision.
+void PutInteger(TextSink& out, const ConversionSpec& spec, unsigned long long magnitude, bool negative,
+                char16_t conv) {
+    char digits[32];
+    char* end = digits + sizeof digits;
+    char* d = end;
+    const unsigned base = conv == u'x' || conv == u'X' ? 16 : (conv == u'o' ? 8 : 10);
+    const char* numerals = conv == u'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+    if (base == 10) {
+        while (magnitude >= 10) {
+            *--d = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        *--d = static_cast<char>('0' + magnitude);
+    } else {
+        do {
+            *--d = numerals[magnitude % base];
+            magnitude /= base;
+        } while (magnitude);
+    }
+    std::size_t count = static_cast<std::size_t>(end - d);
+    const bool isZero = count == 1 && *d == '0';
+    std::size_t precision = spec.precision < 0 ? 1 : static_cast<std::size_t>(spec.precision);
+    if (isZero && precision == 0) count = 0;
+    if (conv == u'o' && spec.alt && precision <= count && !(count && *d == '0')) precision = count + 1;
+    const std::size_t zeros = precision > count ? precision - count : 0;
+
+    char16_t prefix[2];
+    std::size_t prefixLength = 0;
+    if (negative) prefix[prefixLength++] = u'-';
+    else if (conv == u'd' && spec.plus) prefix[prefixLength++] = u'+';
+    else if (conv == u'd' && spec.space) prefix[prefixLength++] = u' ';
+    else if (spec.alt && base == 16 && !isZero) {
+        prefix[prefixLength++] = u'0';
+        prefix[prefixLength++] = conv;
+    }
+    const std::size_t total = prefixLength + zeros + count;
+    if (!spec.left && !(spec.zero && spec.precision < 0)) Pad(out, total, spec.width, u' ');
+    out.append(prefix, prefixLength);
+    if (!spec.left && spec.zero && spec.precision < 0) Pad(out, total, spec.width, u'0');
+    out.append(zeros, u'0');
+    out.AppendAscii(d, count);
+    if (spec.left) Pad(out, total, spec.width, u' ');
+}
+
+// "%f" of a finite value: std::to_chars in fixed notation rounds the exact binary value
+// as printf does, in one pass.
+bool PutFixed(TextSink& out, const ConversionSpec& spec, double v) {
+    const int precision = spec.precision < 0 ? 6 : spec.precision;
+    if (!std::isfinite(v) || spec.alt || precision > 60) return false;
+    char text[400];  // 309 integer digits, the point and 60 more at most
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision);
+    if (r.ec != std::errc()) return false;
+    const char* digits = text;
+    std::size_t count = static_cast<std::size_t>(r.ptr - text);
+    char sign = 0;
+    if (*digits == '-') {
+        sign = '-';
+        ++digits;
+        --count;
+    } else if (spec.plus) {
+        sign = '+';
+    } else if (spec.space) {
+        sign = ' ';
+    }
+    const std::size_t total = count + (sign ? 1 : 0);
+    if (!spec.left && !spec.zero) Pad(out, total, spec.width, u' ');
+    if (sign) out.push_back(static_cast<char16_t>(sign));
+    if (!spec.left && spec.zero) Pad(out, total, spec.width, u'0');
+    out.AppendAscii(digits, count);
+    if (spec.left) Pad(out, total, spec.width, u' ');
+    return true;
+}
+
+// The C library's own text for the conversions done nowhere else (e g a p, infinities).
+void PutByPrintf(TextSink& out, const ConversionSpec& spec, char conv, const char* length, auto value) {
+    char format[48];
+    char* f = format;
+    *f++ = '%';
+    if (spec.left) *f++ = '-';
+    if (spec.plus) *f++ = '+';
+    if (spec.space) *f++ = ' ';
+    if (spec.alt) *f++ = '#';
+    if (spec.zero) *f++ = '0';
+    f += std::snprintf(f, 16, "%zu", spec.width);
+    if (spec.precision >= 0) f += std::snprintf(f, 16, ".%d", spec.precision);
+    while (*length) *f++ = *length++;
+    *f++ = conv;
+    *f = 0;
+    char buf[512];
+    const int n = std::snprintf(buf, sizeof buf, format, value);
+    if (n < 0) return;
+    if (n < static_cast<int>(sizeof buf)) {
+        out.AppendAscii(buf, static_cast<std::size_t>(n));
+        return;
+    }
+    std::string big(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(big.data(), big.size(), format, value);
+    out.AppendAscii(big.data(), static_cast<std::size_t>(n));
+}
+
 void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
     for (const char16_t* p = fmt; *p;) {
         if (*p != u'%') {
-            out.push_back(*p++);
+            const char16_t* run = p;
+            while (*p && *p != u'%') ++p;
+            out.append(run, p);
             continue;
         }
         const char16_t* start = p++;
@@ -95,27 +218,43 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             ++p;
             continue;
         }
-        // Rebuild the conversion as narrow text for the C library, minus the length
-        // modifier, which we decide from the conversion ourselves.
-        std::string spec = "%";
-        while (*p == u'-' || *p == u'+' || *p == u' ' || *p == u'#' || *p == u'0')
-            spec.push_back(static_cast<char>(*p++));
+        ConversionSpec spec;
+        for (;; ++p) {
+            if (*p == u'-') spec.left = true;
+            else if (*p == u'+') spec.plus = true;
+            else if (*p == u' ') spec.space = true;
+            else if (*p == u'#') spec.alt = true;
+            else if (*p == u'0') spec.zero = true;
+            else break;
+        }
         if (*p == u'*') {
-            spec += std::to_string(va_arg(args, int));
+            const int w = va_arg(args, int);
+            if (w < 0) spec.left = true;
+            spec.width = w < 0 ? 0u - static_cast<unsigned>(w) : static_cast<unsigned>(w);
             ++p;
         } else {
-            while (*p >= u'0' && *p <= u'9') spec.push_back(static_cast<char>(*p++));
-        }
-        if (*p == u'.') {
-            spec.push_back('.');
-            ++p;
-            if (*p == u'*') {
-                spec += std::to_string(va_arg(args, int));
-                ++p;
-            } else {
-                while (*p >= u'0' && *p <= u'9') spec.push_back(static_cast<char>(*p++));
+            while (*p >= u'0' && *p <= u'9') {
+                spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - u'0');
+                if (spec.width > kMaxWidth) spec.width = kMaxWidth;
             }
         }
+        if (*p == u'.') {
+            ++p;
+            spec.precision = 0;
+            if (*p == u'*') {
+                const int v = va_arg(args, int);
+                spec.precision = v < 0 ? -1 : v;
+                ++p;
+            } else {
+                while (*p >= u'0' && *p <= u'9') {
+                    spec.precision = spec.precision * 10 + (*p++ - u'0');
+                    if (spec.precision > static_cast<int>(kMaxWidth)) spec.precision = static_cast<int>(kMaxWidth);
+                }
+            }
+        }
+        // Widths past any real use would only exhaust memory.
+        if (spec.width > kMaxWidth) spec.width = kMaxWidth;
+        if (spec.precision > static_cast<int>(kMaxWidth)) spec.precision = static_cast<int>(kMaxWidth);
         int longness = 0;  // -2 hh, -1 h, 0 int, 1 long, 2 long long, 3 size_t/ptrdiff
         for (;;) {
             if (*p == u'h') { --longness; ++p; }
@@ -131,8 +270,6 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             break;
         }
         ++p;
-        char buf[512];
-        int n = 0;
         switch (conv) {
         case u'd':
         case u'i': {
@@ -142,8 +279,8 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             else v = va_arg(args, int);
             if (longness == -1) v = static_cast<short>(v);
             if (longness == -2) v = static_cast<signed char>(v);
-            spec += "lld";
-            n = std::snprintf(buf, sizeof buf, spec.c_str(), v);
+            const unsigned long long magnitude = v < 0 ? 0ull - static_cast<unsigned long long>(v) : v;
+            PutInteger(out, spec, magnitude, v < 0, u'd');
             break;
         }
         case u'u':
@@ -156,9 +293,7 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             else v = va_arg(args, unsigned int);
             if (longness == -1) v = static_cast<unsigned short>(v);
             if (longness == -2) v = static_cast<unsigned char>(v);
-            spec += "ll";
-            spec.push_back(static_cast<char>(conv));
-            n = std::snprintf(buf, sizeof buf, spec.c_str(), v);
+            PutInteger(out, spec, v, false, conv);
             break;
         }
         case u'f':
@@ -170,56 +305,42 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
         case u'a':
         case u'A': {
             double v = va_arg(args, double);
-            spec.push_back(static_cast<char>(conv));
-            n = std::snprintf(nullptr, 0, spec.c_str(), v);
-            if (n >= static_cast<int>(sizeof buf)) {
-                std::string big(static_cast<std::size_t>(n) + 1, '\0');
-                std::snprintf(big.data(), big.size(), spec.c_str(), v);
-                out.AppendAscii(big.data(), static_cast<std::size_t>(n));
-                n = -1;
-            } else {
-                n = std::snprintf(buf, sizeof buf, spec.c_str(), v);
-            }
+            if ((conv == u'f' || conv == u'F') && PutFixed(out, spec, v)) break;
+            PutByPrintf(out, spec, static_cast<char>(conv), "", v);
             break;
         }
         case u'p': {
             void* v = va_arg(args, void*);
-            spec.push_back('p');
-            n = std::snprintf(buf, sizeof buf, spec.c_str(), v);
+            PutByPrintf(out, spec, 'p', "", v);
             break;
         }
         case u'c':
         case u's': {
-            std::u16string text;
+            char16_t ch = 0;
+            const char16_t* text;
+            std::size_t length;
             if (conv == u'c') {
-                text.push_back(static_cast<char16_t>(va_arg(args, int)));
+                ch = static_cast<char16_t>(va_arg(args, int));
+                text = &ch;
+                length = 1;
             } else {
-                const char16_t* s = va_arg(args, const char16_t*);
-                text = s ? s : u"(null)";
+                text = va_arg(args, const char16_t*);
+                if (!text) text = u"(null)";
+                // At most precision units are read: the text need not end within them.
+                length = 0;
+                const std::size_t limit = spec.precision < 0 ? SIZE_MAX : static_cast<std::size_t>(spec.precision);
+                while (length < limit && text[length]) ++length;
             }
-            // Width, precision and '-' of the narrow spec apply to the wide text.
-            bool left = spec.find('-') != std::string::npos;
-            std::size_t width = 0, prec = std::u16string::npos;
-            std::size_t dot = spec.find('.');
-            std::string widthPart = spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
-            std::size_t digits = widthPart.find_first_of("123456789");
-            if (digits != std::string::npos) width = std::stoul(widthPart.substr(digits));
-            if (dot != std::string::npos && conv == u's')
-                prec = spec.size() > dot + 1 ? std::stoul(spec.substr(dot + 1)) : 0;
-            if (prec < text.size()) text.resize(prec);
-            if (text.size() < width && !left) out.append(width - text.size(), u' ');
-            out.append(text.data(), text.size());
-            if (text.size() < width && left) out.append(width - text.size(), u' ');
-            n = -1;
+            if (!spec.left) Pad(out, length, spec.width, u' ');
+            out.append(text, length);
+            if (spec.left) Pad(out, length, spec.width, u' ');
             break;
         }
         default:
             // Unknown conversion: copy it literally rather than guess at its argument.
             out.append(start, p);
-            n = -1;
             break;
         }
-        if (n > 0) out.AppendAscii(buf, static_cast<std::size_t>(n < static_cast<int>(sizeof buf) ? n : sizeof buf - 1));
     }
 }
 

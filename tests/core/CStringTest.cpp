@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <vector>
 #include <string>
 
 #include "platform/core/CString.h"
@@ -41,6 +46,54 @@ TEST(CStringFormat, ConversionsMatchPrintf) {
         {Fmt(u"%I64d", -5LL), u"-5"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.got, CString(c.want));
+}
+
+// The integer and "%f" conversions are done without the C library: they must give its
+// text for every flag, width, precision and edge value.
+template <typename T>
+void ExpectLikePrintf(const char* format, T value) {
+    char narrow[1024];
+    const int n = std::snprintf(narrow, sizeof narrow, format, value);
+    ASSERT_GE(n, 0);
+    ASSERT_LT(n, static_cast<int>(sizeof narrow));
+    std::u16string wide(format, format + std::strlen(format));
+    CString got;
+    got.Format(wide.c_str(), value);
+    EXPECT_EQ(got.ToUtf8(), std::string(narrow, static_cast<std::size_t>(n))) << "format " << format;
+}
+
+TEST(CStringFormat, IntegerAndFixedConversionsMatchTheCLibrary) {
+    const char* intFormats[] = {"%d",   "%i",    "%5d",   "%-5d|", "%05d", "%+d",   "% d",    "%+05d", "%.3d",
+                                "%.0d", "%8.3d", "%-+8.3d|", "%08.3d", "%x", "%#x",  "%#X",   "%08X",  "%02X",
+                                "%#08x", "%o",  "%#o",   "%#.0o", "%.0x", "%u",  "%5u",   "%-3u|", "%hd",
+                                "%hhd", "%hu",   "%hhX",  "%1d"};
+    const int ints[] = {0, 1, -1, 7, 42, -42, 255, 0xBEEF, -100000, INT_MIN, INT_MAX};
+    for (const char* f : intFormats)
+        for (int v : ints) ExpectLikePrintf(f, v);
+    const char* longFormats[] = {"%lld", "%llu", "%llx", "%020lld", "%-22lld|", "%+lld", "%.25lld"};
+    const long long longs[] = {0, -1, 1000000, -499998999997LL, LLONG_MIN, LLONG_MAX};
+    for (const char* f : longFormats)
+        for (long long v : longs) ExpectLikePrintf(f, v);
+
+    const char* fixedFormats[] = {"%f",   "%.0f",   "%.1f",     "%.2f",  "%10.3f", "%-10.3f|", "%010.3f", "%+f",
+                                  "% f",  "%+08.2f", "%.15f",   "%F",    "%.60f",  "%.61f",    "%e",      "%g",
+                                  "%#.0f", "%12f",   "%-12f|"};
+    std::vector<double> doubles = {0.0,      -0.0,      0.5,       1.5,       2.5,     -0.5,    0.125,   0.375,
+                                   1e300,    -1e300,    1e-300,    4.9e-324,  2.2250738585072014e-308,
+                                   1.7976931348623157e308, 123456.789, 0.1, 1.0 / 3, 1e15 + 0.3, 9.9999995,
+                                   0.0000005, 0.0000015, 0.0000025, -2499.99, 0.142857142857,
+                                   std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN()};
+    std::uint64_t bits = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < 300; ++i) {
+        bits = bits * 6364136223846793005ull + 1442695040888963407ull;
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        doubles.push_back(d);
+        doubles.push_back(static_cast<double>(static_cast<std::int64_t>(bits >> 20)) / 1000.0);
+    }
+    for (const char* f : fixedFormats)
+        for (double v : doubles) ExpectLikePrintf(f, v);
 }
 
 TEST(CStringFormat, LongResultIsNotCut) {
