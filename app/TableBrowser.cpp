@@ -377,10 +377,13 @@ void CTableBrowser::DynamicRowWalk(std::uint64_t start, bool push, std::uint64_t
             pos = NextAligned(pos);
             continue;
         }
-        const std::uint64_t after = info.m_nFilePos + info.m_nBlockLen;
+        // A block that would end past the end of the file has a damaged length: the
+        // blocks after it are looked for from the next aligned position on, not given up.
+        const std::uint64_t blockEnd = info.m_nFilePos + info.m_nBlockLen;
+        const std::uint64_t after = blockEnd > pos && blockEnd <= length ? blockEnd : NextAligned(pos);
         if (flags & (BLOCK_DELETED | BLOCK_SYNC_ERROR)) {
             // A deleted block or the continuation of a record that starts elsewhere.
-            pos = after > pos ? after : NextAligned(pos);
+            pos = after;
             continue;
         }
         if (JoinRecordParts(info, pos, length)) {

@@ -303,6 +303,10 @@ bool CTableEngine::ReadFrm(const CString& path) {
         state.m_nVersion = version;
 
         m_nDbType = header[3];
+        // The row format as the definition states it (create option bit 0: packed
+        // records); a MyISAM table's .MYI states it again, and a table whose .MYI is
+        // missing or cut short keeps this one instead of the previous table's.
+        m_nRowFormat = (Le16(header + 30) & 1u) ? 1 : 0;
         state.m_nFieldRecordSize = version <= 7 ? 11 : 17;
         if (fileLength < kHeaderSize + 4) return false;
         const std::uint32_t formPos = GetFormPos(header);

@@ -215,6 +215,9 @@ std::uint64_t CTableEngine::FindTableId(CString name) {
 bool CTableEngine::BuildColumnsFromDictionary(std::uint64_t tableId) {
     for (const SysColumnsRecord& r : m_sysColumns)
         if (r.TABLE_ID == tableId) m_tableSysColumns.push_back(r);
+    // A table the dictionary lists without a single column record (its SYS_COLUMNS
+    // pages lost) would be cut into system fields only: the definition knows the columns.
+    if (m_tableSysColumns.empty() && !m_columns.empty()) return BuildColumnsFromFrm();
     for (const ColumnInfo& column : m_columns) {
         auto it = std::find_if(m_tableSysColumns.begin(), m_tableSysColumns.end(),
                                [&](const SysColumnsRecord& r) { return r.POS == column.m_nColumn; });

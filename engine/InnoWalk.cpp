@@ -223,8 +223,16 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
     bool haveIndex = false;
     std::uint64_t indexId = 0;
     bool firstPage = true;
+    // Next Records goes on where the last page of rows ended; only a walk from a leaf's
+    // first record starts the order afresh. Previous and Next re-read pages in the order
+    // they were first read, a loop leads to one read before the page it comes from.
+    if (resumeAt == 0) engine.m_leafOrder.clear();
+    std::uint64_t fromOrder = 0;
     while (page < pageCount && (ibdFamily || page != 0)) {
         if (!visitedPages.insert(page).second) break;
+        const auto order = engine.m_leafOrder.try_emplace(page, engine.m_leafOrder.size()).first->second;
+        if (!firstPage && order <= fromOrder) break;
+        fromOrder = order;
         try {
             buffer.Load(file, page);
         } catch (const CFileException&) {

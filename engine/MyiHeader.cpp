@@ -47,6 +47,8 @@ private:
 }  // namespace
 
 bool CTableEngine::ReadMyiHeader(const CString& path) {
+    // The previous table's base information must not stand in for a missing one.
+    m_myiBase = MyIsamBaseInfo();
     try {
         if (m_fileMyi.IsOpen()) m_fileMyi.Close();
         // The index file is evidence: read-only, and refused while a server holds it.
@@ -66,8 +68,6 @@ bool CTableEngine::ReadMyiHeader(const CString& path) {
         const std::uint64_t basePos = BigEndian(state + 12, 2);
         const std::uint32_t uniques = state[19];
 
-        // The previous table's base information must not stand in for a missing one.
-        m_myiBase = MyIsamBaseInfo();
         if (basePos >= length) {
             m_fileMyi.Close();
             return true;

@@ -130,6 +130,9 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
     const std::uint32_t packBits = m_myiBase.pack_bits;
     if (length < m_myiBase.min_pack_length) return 0;
     if (packBits > length) return length;
+    // Without the .MYI's column definitions nothing says where a field lies: no row
+    // rather than a row of empty cells.
+    if (m_recinfo.empty()) return length;
 
     for (RecinfoEntry& def : m_recinfo) {
         def.m_pData = nullptr;

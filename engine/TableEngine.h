@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/core/CFile.h"
@@ -361,4 +362,9 @@ public:
 
     // The .frm keys in the order the definition stores them.
     std::vector<FrmKeyDef> m_frmKeys;
+
+    // Leaf pages of the walk in the order it first read them, since it last started at
+    // a leaf's first record: a chain that leads back to a page read before, on this page
+    // of rows or an earlier one, has looped.
+    std::unordered_map<std::uint32_t, std::uint64_t> m_leafOrder;
 };

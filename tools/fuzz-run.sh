@@ -18,7 +18,7 @@ read -r -a targets <<< "${FUZZ_TARGETS:-${all_targets[*]}}"
 
 tools/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DDRALVEK_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++ -DDRALVEK_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j"$cores" --target fuzz_seeds $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
 
 # The inputs' files live on a memory file system, in a folder this run removes again.
