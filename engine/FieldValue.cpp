@@ -1,8 +1,11 @@
 #include "engine/FieldValue.h"
 
 #include <charconv>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "app/DralvekOstruneApp.h"
@@ -52,47 +55,118 @@ struct FixedBytes {
 
 bool IsSetFlag(std::uint8_t flag) { return flag == 1; }
 
+// Units a text of n units takes as a CString length; a longer one (a hex text of a blob
+// past 1 GB) cannot be held, as memory for it could not be had.
+int TextLength(std::size_t n) {
+    if (n > static_cast<std::size_t>(INT_MAX) - 1) throw std::bad_alloc();
+    return static_cast<int>(n);
+}
+
+// Text of ASCII bytes, widened in place.
+CString AsciiText(const char* text, std::size_t n) {
+    CString s;
+    char16_t* p = s.GetBufferSetLength(TextLength(n));
+    for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<unsigned char>(text[i]);
+    return s;
+}
+
 // Integers are the commonest values: printed without the printf machinery.
 template <typename T>
 CString Decimal(T v) {
     char text[24];
     const std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
-    std::u16string s(text, r.ptr);
-    return CString(std::move(s));
+    return AsciiText(text, static_cast<std::size_t>(r.ptr - text));
 }
 
 CString Signed(long long v) { return Decimal(v); }
 CString Unsigned(unsigned long long v) { return Decimal(v); }
 
-// "." and exactly digits digits of the microseconds; nothing for whole seconds.
-CString FractionText(std::uint64_t micros, std::uint32_t digits) {
-    if (digits == 0) return CString();
-    CString s;
-    s.Format(u".%0*llu", static_cast<int>(digits),
-             static_cast<unsigned long long>(micros / kPow10[kMaxFractionDigits - digits] % kPow10[digits]));
-    return s;
-}
+// A temporal value's text, built in one buffer: every part is a few digits.
+class TemporalBuilder {
+public:
+    void Put(char16_t c) {
+        if (m_n < kCapacity) m_text[m_n++] = c;
+    }
+    // v in decimal with at least minDigits digits, as "%0*llu" prints it.
+    void Number(std::uint64_t v, int minDigits) {
+        char16_t digits[20];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char16_t>(u'0' + v % 10);
+            v /= 10;
+        } while (v);
+        while (n < minDigits) digits[n++] = u'0';
+        while (n) Put(digits[--n]);
+    }
+    // "%d", then a leading 0 when that made a single character.
+    void TwoDigitPart(std::int32_t v) {
+        if (v < 0) {
+            Put(u'-');
+            Number(0u - static_cast<std::uint32_t>(v), 1);
+        } else {
+            Number(static_cast<std::uint32_t>(v), 2);
+        }
+    }
+    // YYYY-MM-DD
+    void Date(std::uint64_t year, std::uint64_t month, std::uint64_t day) {
+        Number(year, 4);
+        Put(u'-');
+        Number(month, 2);
+        Put(u'-');
+        Number(day, 2);
+    }
+    // hh:mm:ss, the hours as wide as they are
+    void Clock(std::uint64_t hour, std::uint64_t minute, std::uint64_t second) {
+        Number(hour, 2);
+        Put(u':');
+        Number(minute, 2);
+        Put(u':');
+        Number(second, 2);
+    }
+    // "." and exactly digits digits of the microseconds; nothing for whole seconds.
+    void Fraction(std::uint64_t micros, std::uint32_t digits) {
+        if (digits == 0) return;
+        Put(u'.');
+        Number(micros / kPow10[kMaxFractionDigits - digits] % kPow10[digits], static_cast<int>(digits));
+    }
+    CString Text() const { return CString(m_text, m_n); }
+
+private:
+    static constexpr int kCapacity = 80;
+    char16_t m_text[kCapacity];
+    int m_n = 0;
+};
 
 CString DateText(std::uint64_t year, std::uint64_t month, std::uint64_t day) {
-    CString s;
-    s.Format(u"%04llu-%02llu-%02llu", static_cast<unsigned long long>(year), static_cast<unsigned long long>(month),
-             static_cast<unsigned long long>(day));
-    return s;
+    TemporalBuilder b;
+    b.Date(year, month, day);
+    return b.Text();
 }
 
 CString DateTimeText(std::uint64_t year, std::uint64_t month, std::uint64_t day, std::uint64_t hour,
-                     std::uint64_t minute, std::uint64_t second) {
-    CString s;
-    s.Format(u" %02llu:%02llu:%02llu", static_cast<unsigned long long>(hour),
-             static_cast<unsigned long long>(minute), static_cast<unsigned long long>(second));
-    return DateText(year, month, day) + s;
+                     std::uint64_t minute, std::uint64_t second, std::uint64_t micros, std::uint32_t digits) {
+    TemporalBuilder b;
+    b.Date(year, month, day);
+    b.Put(u' ');
+    b.Clock(hour, minute, second);
+    b.Fraction(micros, digits);
+    return b.Text();
 }
 
-CString TimeText(bool negative, std::uint64_t hours, std::uint64_t minute, std::uint64_t second) {
-    CString s;
-    s.Format(u"%s%02llu:%02llu:%02llu", negative ? u"-" : u"", static_cast<unsigned long long>(hours),
-             static_cast<unsigned long long>(minute), static_cast<unsigned long long>(second));
-    return s;
+CString TimeText(bool negative, std::uint64_t hours, std::uint64_t minute, std::uint64_t second,
+                 std::uint64_t micros, std::uint32_t digits) {
+    TemporalBuilder b;
+    if (negative) b.Put(u'-');
+    b.Clock(hours, minute, second);
+    b.Fraction(micros, digits);
+    return b.Text();
+}
+
+// YYYYMMDDhhmmss as YYYY-MM-DD hh:mm:ss; a year past 9999 keeps all its digits.
+CString PackedDateTimeText(std::uint64_t value) {
+    const std::uint64_t date = value / 1000000;
+    const std::uint64_t time = value % 1000000;
+    return DateTimeText(date / 10000, date / 100 % 100, date % 100, time / 10000, time / 100 % 100, time % 100, 0, 0);
 }
 
 // Microseconds of the 5.6 fraction bytes: 1 byte holds hundredths, 2 bytes hundreds of
@@ -106,13 +180,29 @@ std::uint64_t Mysql56FractionMicros(const unsigned char* p, std::uint32_t digits
 }
 
 CString TimestampText(std::uint64_t seconds, std::uint64_t micros, std::uint32_t digits) {
-    if (seconds == 0) return CString(u"0000-00-00 00:00:00") + FractionText(micros, digits);
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    if (!localtime_r(&t, &local)) return Unsigned(seconds);
-    return FormatDateTimeText(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                              local.tm_sec) +
-           FractionText(micros, digits);
+    TemporalBuilder b;
+    if (seconds == 0) {
+        b.Date(0, 0, 0);
+        b.Put(u' ');
+        b.Clock(0, 0, 0);
+    } else {
+        const std::time_t t = static_cast<std::time_t>(seconds);
+        std::tm local{};
+        if (!localtime_r(&t, &local)) return Unsigned(seconds);
+        b.TwoDigitPart(local.tm_year + 1900);
+        b.Put(u'-');
+        b.TwoDigitPart(local.tm_mon + 1);
+        b.Put(u'-');
+        b.TwoDigitPart(local.tm_mday);
+        b.Put(u' ');
+        b.TwoDigitPart(local.tm_hour);
+        b.Put(u':');
+        b.TwoDigitPart(local.tm_min);
+        b.Put(u':');
+        b.TwoDigitPart(local.tm_sec);
+    }
+    b.Fraction(micros, digits);
+    return b.Text();
 }
 
 // A whole-date packed value as year*13+month, day, hour, minute, second, microseconds.
@@ -127,14 +217,14 @@ CString UnpackedDateTimeText(std::uint64_t packed, std::uint32_t digits) {
     packed /= 24;
     const std::uint64_t day = packed % 32;
     packed /= 32;
-    return DateTimeText(packed / 13, packed % 13, day, hour, minute, second) + FractionText(micros, digits);
+    return DateTimeText(packed / 13, packed % 13, day, hour, minute, second, micros, digits);
 }
 
 CString TimeFromMicros(long long value, std::uint32_t digits) {
     const bool negative = value < 0;
     const unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(value) : value;
     const unsigned long long seconds = v / 1000000;
-    return TimeText(negative, seconds / 3600, seconds / 60 % 60, seconds % 60) + FractionText(v % 1000000, digits);
+    return TimeText(negative, seconds / 3600, seconds / 60 % 60, seconds % 60, v % 1000000, digits);
 }
 
 CString Time2Text(const unsigned char* p, std::uint32_t digits) {
@@ -167,7 +257,7 @@ CString Time2Text(const unsigned char* p, std::uint32_t digits) {
     const unsigned long long v = negative ? 0ull - static_cast<unsigned long long>(packed) : packed;
     const unsigned long long hms = v >> 24;
     const unsigned long long micros = v % (1ull << 24);
-    return TimeText(negative, (hms >> 12) % (1u << 10), (hms >> 6) % 64, hms % 64) + FractionText(micros, digits);
+    return TimeText(negative, (hms >> 12) % (1u << 10), (hms >> 6) % 64, hms % 64, micros, digits);
 }
 
 CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
@@ -191,7 +281,7 @@ CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::
             const bool negative = v < 0;
             if (negative) v = -v;
             return TimeText(negative, static_cast<std::uint64_t>(v / 10000), static_cast<std::uint64_t>(v / 100 % 100),
-                            static_cast<std::uint64_t>(v % 100));
+                            static_cast<std::uint64_t>(v % 100), 0, 0);
         }
         const std::uint64_t stored = LoadBig(b, kTimeHiresBytes[digits]);
         const long long shifted =
@@ -199,7 +289,7 @@ CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::
         return TimeFromMicros(shifted * static_cast<long long>(kPow10[6 - digits]), digits);
     }
     case MYSQL_TYPE_DATETIME:
-        if (digits == 0) return FormatPackedDateTime(LoadLittle(b, 8));
+        if (digits == 0) return PackedDateTimeText(LoadLittle(b, 8));
         return UnpackedDateTimeText(LoadBig(b, kDateTimeHiresBytes[digits]) * kPow10[6 - digits], digits);
     case MYSQL_TYPE_TIMESTAMP:
         if (digits == 0) return TimestampText(LoadLittle(b, 4), 0, 0);
@@ -209,8 +299,8 @@ CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::
     case MYSQL_TYPE_DATETIME2: {
         const std::uint64_t v = LoadBig(b, 5);
         const std::uint64_t ym = (v >> 22) & 0x1FFFF;
-        return DateTimeText(ym / 13, ym % 13, (v >> 17) & 0x1F, (v >> 12) & 0x1F, (v >> 6) & 0x3F, v & 0x3F) +
-               FractionText(digits ? Mysql56FractionMicros(b + 5, digits) : 0, digits);
+        return DateTimeText(ym / 13, ym % 13, (v >> 17) & 0x1F, (v >> 12) & 0x1F, (v >> 6) & 0x3F, v & 0x3F,
+                            digits ? Mysql56FractionMicros(b + 5, digits) : 0, digits);
     }
     case MYSQL_TYPE_TIME2:
         return Time2Text(b, digits);
@@ -254,13 +344,19 @@ CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uin
         else r = std::to_chars(text, text + sizeof text, v);
     }
     if (!IsSaveMode()) {
+        // "%f": fixed notation rounds the exact value to 6 digits as printf does.
+        char fixed[400];
+        const std::to_chars_result f = std::isfinite(shown)
+                                           ? std::to_chars(fixed, fixed + sizeof fixed, shown, std::chars_format::fixed, 6)
+                                           : std::to_chars_result{nullptr, std::errc::invalid_argument};
+        if (f.ec == std::errc()) return AsciiText(fixed, static_cast<std::size_t>(f.ptr - fixed));
         CString s;
         s.Format(u"%f", shown);
         return s;
     }
     // The shortest text that reads back to the same value: "%f" makes 1e-10 0.000000.
     if (r.ec != std::errc()) return CString();
-    return CString::FromAnsi(text, static_cast<std::size_t>(r.ptr - text));
+    return AsciiText(text, static_cast<std::size_t>(r.ptr - text));
 }
 
 CString DecimalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
@@ -358,21 +454,61 @@ CString GeometryText(const unsigned char* bytes, std::uint32_t count) {
     return CString::FromAnsi(escaped.data(), escaped.size());
 }
 
-CString StringText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
-    if (ClassifyCharset(column.m_nCharset) == TextCharset::Binary) {
+// Every text cell would look its collation up in the map and compare the character-set
+// name: within a page of rows the answer for an id stays the same. The memo is cleared
+// whenever the engine's page is empty (every walk starts a page so), and when the engine,
+// the application object or the size of its map differ.
+TextCharset PageCharset(const CTableEngine& engine, std::uint32_t charsetId) {
+    if (charsetId == kBinaryCharset) return TextCharset::Binary;
+    struct Memo {
+        const CTableEngine* engine = nullptr;
+        const CDralvekOstruneApp* app = nullptr;
+        std::size_t mapSize = 0;
+        int count = 0;
+        std::uint32_t ids[8] = {};
+        TextCharset sets[8] = {};
+    };
+    thread_local Memo memo;
+    const CDralvekOstruneApp* app = GetDralvekApp();
+    if (!app) return TextCharset::Other;
+    if (engine.m_rows.empty() || memo.engine != &engine || memo.app != app ||
+        memo.mapSize != app->m_mapCollation.size()) {
+        memo.engine = &engine;
+        memo.app = app;
+        memo.mapSize = app->m_mapCollation.size();
+        memo.count = 0;
+    }
+    for (int i = 0; i < memo.count; ++i)
+        if (memo.ids[i] == charsetId) return memo.sets[i];
+    const TextCharset set = ClassifyCharset(charsetId);
+    if (memo.count < 8) {
+        memo.ids[memo.count] = charsetId;
+        memo.sets[memo.count++] = set;
+    }
+    return set;
+}
+
+CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t count);
+
+CString StringText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                   std::uint32_t count) {
+    const TextCharset set = PageCharset(engine, column.m_nCharset);
+    if (set == TextCharset::Binary) {
         if (!IsSaveMode() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
         return HexText(bytes, count);
     }
-    return DecodeCharsetText(column.m_nCharset, bytes, count);
+    return DecodeText(set, bytes, count);
 }
 
-CString BlobText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count, FieldMember member) {
+CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                 std::uint32_t count, FieldMember member) {
     // A static record holds no BLOB data, only its length and a memory pointer.
     if (member == FieldMember::MyIsamStatic) return CString();
     if (member == FieldMember::MyIsamDynamic && !IsSaveMode() && count >= kDisplayBlobLimit)
         return CString(u"Large Blob Data");
-    if (ClassifyCharset(column.m_nCharset) == TextCharset::Binary) return HexText(bytes, count);
-    return DecodeCharsetText(column.m_nCharset, bytes, count);
+    const TextCharset set = PageCharset(engine, column.m_nCharset);
+    if (set == TextCharset::Binary) return HexText(bytes, count);
+    return DecodeText(set, bytes, count);
 }
 
 // ---- MyISAM record layout ----
@@ -553,9 +689,16 @@ TextCharset ClassifyCharset(std::uint32_t charsetId) {
 
 CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, std::size_t count) {
     if (!bytes || count == 0) return CString();
+    return DecodeText(ClassifyCharset(charsetId), bytes, count);
+}
+
+namespace {
+
+CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t count) {
+    if (!bytes || count == 0) return CString();
     const char* text = reinterpret_cast<const char*>(bytes);
-    std::u16string out;
-    switch (ClassifyCharset(charsetId)) {
+    CString out;
+    switch (set) {
     case TextCharset::Utf8:
         return CString::FromUtf8(text, count);
     case TextCharset::Latin1:
@@ -563,47 +706,55 @@ CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, s
     case TextCharset::Binary:
         return HexText(bytes, count);
     case TextCharset::Ucs2:
-    case TextCharset::Utf16:
-        out.reserve(count / 2);
-        for (std::size_t i = 0; i + 1 < count; i += 2)
-            out.push_back(static_cast<char16_t>(bytes[i] << 8 | bytes[i + 1]));
-        return CString(std::move(out));
-    case TextCharset::Utf16Le:
-        out.reserve(count / 2);
-        for (std::size_t i = 0; i + 1 < count; i += 2)
-            out.push_back(static_cast<char16_t>(bytes[i + 1] << 8 | bytes[i]));
-        return CString(std::move(out));
-    case TextCharset::Utf32:
-        out.reserve(count / 4);
+    case TextCharset::Utf16: {
+        char16_t* p = out.GetBufferSetLength(TextLength(count / 2));
+        for (std::size_t i = 0; i + 1 < count; i += 2) *p++ = static_cast<char16_t>(bytes[i] << 8 | bytes[i + 1]);
+        return out;
+    }
+    case TextCharset::Utf16Le: {
+        char16_t* p = out.GetBufferSetLength(TextLength(count / 2));
+        for (std::size_t i = 0; i + 1 < count; i += 2) *p++ = static_cast<char16_t>(bytes[i + 1] << 8 | bytes[i]);
+        return out;
+    }
+    case TextCharset::Utf32: {
+        // At most two units per four bytes.
+        char16_t* const first = out.GetBufferSetLength(TextLength(count / 4 * 2));
+        char16_t* p = first;
         for (std::size_t i = 0; i + 3 < count; i += 4) {
             const std::uint32_t cp = static_cast<std::uint32_t>(LoadBig(bytes + i, 4));
             if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-                out.push_back(u'\uFFFD');
+                *p++ = u'\uFFFD';
             } else if (cp >= 0x10000) {
-                out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
-                out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+                *p++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                *p++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
             } else {
-                out.push_back(static_cast<char16_t>(cp));
+                *p++ = static_cast<char16_t>(cp);
             }
         }
-        return CString(std::move(out));
+        out.ReleaseBuffer(static_cast<int>(p - first));
+        return out;
+    }
     case TextCharset::Other:
         break;
     }
     return Utf8ToCString(text, count);
 }
 
+}  // namespace
+
 CString HexText(const unsigned char* bytes, std::size_t count) {
     if (!bytes || count == 0) return CString();
     static const char16_t kDigits[] = u"0123456789ABCDEF";
-    std::u16string s;
-    s.reserve(2 + 2 * count);
-    s += u"0x";
+    if (count > static_cast<std::size_t>(INT_MAX) / 2) throw std::bad_alloc();
+    CString s;
+    char16_t* p = s.GetBufferSetLength(TextLength(2 + 2 * count));
+    *p++ = u'0';
+    *p++ = u'x';
     for (std::size_t i = 0; i < count; ++i) {
-        s.push_back(kDigits[bytes[i] >> 4]);
-        s.push_back(kDigits[bytes[i] & 0x0F]);
+        *p++ = kDigits[bytes[i] >> 4];
+        *p++ = kDigits[bytes[i] & 0x0F];
     }
-    return CString(std::move(s));
+    return s;
 }
 
 std::uint32_t TemporalFractionDigits(const ColumnInfo& column) {
@@ -718,12 +869,12 @@ CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& colu
     case MYSQL_TYPE_JSON:
     case MYSQL_TYPE_VAR_STRING:
     case MYSQL_TYPE_STRING:
-        return StringText(column, bytes, count);
+        return StringText(engine, column, bytes, count);
     case MYSQL_TYPE_TINY_BLOB:
     case MYSQL_TYPE_MEDIUM_BLOB:
     case MYSQL_TYPE_LONG_BLOB:
     case MYSQL_TYPE_BLOB:
-        return BlobText(column, bytes, count, member);
+        return BlobText(engine, column, bytes, count, member);
     case MYSQL_TYPE_GEOMETRY:
         return GeometryText(bytes, count);
     default:

@@ -2,13 +2,13 @@
 
 #include <atomic>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 
 #include "platform/core/CodePage.h"
 
@@ -349,7 +349,8 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
 // ---- Representation ----
 
 CString::Shared* CString::Allocate(std::size_t capacity) {
-    if (capacity > 0x7FFFFFF0u) throw std::length_error("CString too long");
+    // Lengths are ints: a longer text cannot be held, as memory for it could not be had.
+    if (capacity > static_cast<std::size_t>(INT_MAX) - 1) throw std::bad_alloc();
     void* mem = ::operator new(sizeof(Shared) + (capacity + 1) * sizeof(char16_t));
     auto* p = static_cast<Shared*>(mem);
     new (&p->refs) std::atomic<std::uint32_t>(1);
@@ -454,7 +455,9 @@ void CString::Append(const char16_t* text, std::size_t count) {
 }
 
 char16_t* CString::GetBufferSetLength(int length) {
-    const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
+    // A negative length is a size that overflowed: no buffer can be that large.
+    if (length < 0) throw std::bad_alloc();
+    const auto n = static_cast<std::size_t>(length);
     return MakeWritable(n, n);
 }
 
@@ -772,7 +775,9 @@ namespace {
 
 CString Join(std::u16string_view a, std::u16string_view b) {
     CString r;
-    char16_t* p = r.GetBufferSetLength(static_cast<int>(a.size() + b.size()));
+    const std::size_t length = a.size() + b.size();
+    if (length > static_cast<std::size_t>(INT_MAX) - 1) throw std::bad_alloc();
+    char16_t* p = r.GetBufferSetLength(static_cast<int>(length));
     if (!a.empty()) std::memcpy(p, a.data(), a.size() * sizeof(char16_t));
     if (!b.empty()) std::memcpy(p + a.size(), b.data(), b.size() * sizeof(char16_t));
     return r;

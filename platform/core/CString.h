@@ -56,6 +56,7 @@ public:
 
     // The text becomes length units (the first ones kept, the rest unset) and the buffer
     // is this text's alone: write the units, then ReleaseBuffer when fewer were used.
+    // std::bad_alloc for a negative length.
     char16_t* GetBufferSetLength(int length);
     // Ends a GetBufferSetLength: the length becomes newLength (at most the one set),
     // or with -1 the length up to the first NUL.
