@@ -2,15 +2,16 @@
 
 #include <charconv>
 #include <climits>
-#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "platform/core/CodePage.h"
+#include "platform/core/NumberText.h"
 
 namespace {
 
@@ -70,12 +71,35 @@ CString AsciiText(const char* text, std::size_t n) {
     return s;
 }
 
+// Two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // Integers are the commonest values: printed without the printf machinery.
 template <typename T>
 CString Decimal(T v) {
-    char text[24];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
-    return AsciiText(text, static_cast<std::size_t>(r.ptr - text));
+    char16_t text[24];
+    char16_t* p = text + 24;
+    using U = std::make_unsigned_t<T>;
+    const bool negative = v < 0;
+    U u = negative ? static_cast<U>(U{0} - static_cast<U>(v)) : static_cast<U>(v);
+    while (u >= 100) {
+        const unsigned pair = static_cast<unsigned>(u % 100) * 2;
+        u /= 100;
+        *--p = static_cast<char16_t>(kDigitPairs[pair + 1]);
+        *--p = static_cast<char16_t>(kDigitPairs[pair]);
+    }
+    if (u >= 10) {
+        const unsigned pair = static_cast<unsigned>(u) * 2;
+        *--p = static_cast<char16_t>(kDigitPairs[pair + 1]);
+        *--p = static_cast<char16_t>(kDigitPairs[pair]);
+    } else {
+        *--p = static_cast<char16_t>(u'0' + u);
+    }
+    if (negative) *--p = u'-';
+    return CString(p, static_cast<int>(text + 24 - p));
 }
 
 CString Signed(long long v) { return Decimal(v); }
@@ -89,6 +113,15 @@ public:
     }
     // v in decimal with at least minDigits digits, as "%0*llu" prints it.
     void Number(std::uint64_t v, int minDigits) {
+        if (minDigits == 2 && v < 100 && m_n + 2 <= kCapacity) {
+            Pair(static_cast<unsigned>(v));
+            return;
+        }
+        if (minDigits == 4 && v < 10000 && m_n + 4 <= kCapacity) {
+            Pair(static_cast<unsigned>(v / 100));
+            Pair(static_cast<unsigned>(v % 100));
+            return;
+        }
         char16_t digits[20];
         int n = 0;
         do {
@@ -132,6 +165,11 @@ public:
     CString Text() const { return CString(m_text, m_n); }
 
 private:
+    void Pair(unsigned v) {
+        m_text[m_n++] = static_cast<char16_t>(kDigitPairs[2 * v]);
+        m_text[m_n++] = static_cast<char16_t>(kDigitPairs[2 * v + 1]);
+    }
+
     static constexpr int kCapacity = 80;
     char16_t m_text[kCapacity];
     int m_n = 0;
@@ -344,12 +382,10 @@ CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uin
         else r = std::to_chars(text, text + sizeof text, v);
     }
     if (!IsSaveMode()) {
-        // "%f": fixed notation rounds the exact value to 6 digits as printf does.
-        char fixed[400];
-        const std::to_chars_result f = std::isfinite(shown)
-                                           ? std::to_chars(fixed, fixed + sizeof fixed, shown, std::chars_format::fixed, 6)
-                                           : std::to_chars_result{nullptr, std::errc::invalid_argument};
-        if (f.ec == std::errc()) return AsciiText(fixed, static_cast<std::size_t>(f.ptr - fixed));
+        // "%f": the exact value rounded to 6 digits as printf does.
+        char fixed[numbertext::kFixedMax];
+        if (const char* end = numbertext::FormatFixed(shown, 6, fixed))
+            return AsciiText(fixed, static_cast<std::size_t>(end - fixed));
         CString s;
         s.Format(u"%f", shown);
         return s;

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "platform/core/CodePage.h"
+#include "platform/core/NumberText.h"
 
 namespace {
 
@@ -154,10 +155,14 @@ bool PutFixed(TextSink& out, const ConversionSpec& spec, double v) {
     const int precision = spec.precision < 0 ? 6 : spec.precision;
     if (!std::isfinite(v) || spec.alt || precision > 60) return false;
     char text[400];  // 309 integer digits, the point and 60 more at most
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision);
-    if (r.ec != std::errc()) return false;
+    char* end = numbertext::FormatFixed(v, precision, text);
+    if (!end) {
+        const std::to_chars_result r = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision);
+        if (r.ec != std::errc()) return false;
+        end = r.ptr;
+    }
     const char* digits = text;
-    std::size_t count = static_cast<std::size_t>(r.ptr - text);
+    std::size_t count = static_cast<std::size_t>(end - text);
     char sign = 0;
     if (*digits == '-') {
         sign = '-';
@@ -398,8 +403,15 @@ void CString::Empty() {
 }
 
 void CString::Init(const char16_t* text, std::size_t count) {
+    // Called on an empty text.
+    if (count < static_cast<std::size_t>(kInline)) {
+        std::memcpy(m_units, text, count * sizeof(char16_t));
+        m_units[count] = 0;
+        m_units[kInline] = static_cast<char16_t>(kInline - static_cast<int>(count));
+        return;
+    }
     char16_t* p = MakeWritable(count, count);
-    if (count) std::memcpy(p, text, count * sizeof(char16_t));
+    std::memcpy(p, text, count * sizeof(char16_t));
 }
 
 char16_t* CString::MakeWritable(std::size_t length, std::size_t capacity) {
@@ -523,6 +535,11 @@ CString CString::FromAnsi(const char* bytes, std::size_t count) {
 CString CString::FromUtf8(const char* bytes, std::size_t count) {
     CString s;
     if (!bytes || count == 0) return s;
+    if (count <= static_cast<std::size_t>(kInline)) {
+        // No more units than bytes: straight into the object.
+        s.MakeWritable(codepage::Utf8ToUtf16(bytes, count, s.m_units), 0);
+        return s;
+    }
     if (count <= 256) {
         char16_t units[256];
         s.Init(units, codepage::Utf8ToUtf16(bytes, count, units));
