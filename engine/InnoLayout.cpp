@@ -315,8 +315,10 @@ bool FindNodePtrChildOffset(const CTableEngine& e, const unsigned char* bytes, s
     std::uint32_t nullable = 0;
     for (const InnoColumnDef& d : e.m_innoColumns)
         if (!(d.prtype & INNO_PRTYPE_NOT_NULL)) ++nullable;
+    // After an instant ADD COLUMN node pointers keep the null bitmap of the core fields.
+    const std::uint32_t nullBytes = e.m_innoInstant.active ? e.m_innoInstant.coreNullBytes : (nullable + 7) / 8;
     // The key fields lead the layout up to DB_TRX_ID; the hidden row id is one of them.
-    std::int64_t cursor = static_cast<std::int64_t>(origin) - 6 - (nullable + 7) / 8;
+    std::int64_t cursor = static_cast<std::int64_t>(origin) - 6 - nullBytes;
     bool sawTrxId = false;
     std::uint32_t sum = 0;
     for (const InnoColumnDef& d : e.m_innoColumns) {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/TablePage.h"
 #include "platform/core/CFile.h"
 #include "platform/core/CString.h"
 
@@ -75,7 +76,7 @@ struct ColumnInfo {
 };
 
 using TableRow = std::vector<ColumnInfo>;
-using TablePage = std::vector<TableRow>;
+using TablePage = RowPage<TableRow>;
 
 // Where a page of rows starts: InnoDB leaf page and record offset, or for MyISAM page 0
 // and the .MYD file position. Page 0xFFFFFFFF marks the end of the table.
@@ -272,6 +273,28 @@ struct InnoColumnEntry {
     std::uint8_t placed = 0;
 };
 
+// The value of a field that a record written before an instant ADD COLUMN does not
+// hold: the default stored in the table's metadata record.
+struct InnoFieldDefault {
+    enum Kind : std::uint8_t { Unknown, Null, Value };
+    Kind kind = Unknown;
+    bool offPage = false;
+    std::vector<unsigned char> bytes;  // the locally stored bytes (with the reference when off-page)
+};
+
+// What MariaDB's instant ALTER TABLE left in a clustered index: records written before
+// the first instant change hold the first coreFields fields only, later ones say how
+// many they hold; the fields they lack take the defaults (one per m_innoColumns entry).
+struct InnoInstantState {
+    bool active = false;
+    std::uint32_t coreFields = 0;
+    std::uint32_t coreNullBytes = 0;  // null bitmap of the core fields (node pointers too)
+    // The metadata record names a field map (instant DROP or reorder) that cannot be read:
+    // the order of the stored fields is unknown, so no record is cut.
+    bool fieldOrderUnknown = false;
+    std::vector<InnoFieldDefault> defaults;
+};
+
 struct FrmReadState;
 
 // One key of the .frm as the clustered-index rules need it, kept after the read.
@@ -367,4 +390,7 @@ public:
     // a leaf's first record: a chain that leads back to a page read before, on this page
     // of rows or an earlier one, has looped.
     std::unordered_map<std::uint32_t, std::uint64_t> m_leafOrder;
+
+    // Set by the clustered-index descent from the root page and the leftmost leaf.
+    InnoInstantState m_innoInstant;
 };
