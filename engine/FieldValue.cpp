@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
@@ -690,6 +691,38 @@ std::uint32_t NullAreaBytes(const CTableEngine& engine) {
     return n;
 }
 
+// A dynamic walk asks row after row which column each definition fills and whether
+// columns without record bytes sit beside it; within one page of rows the definitions
+// stay as they are, so the answers are kept, and dropped as the character-set memo's are.
+struct DefinitionMemo {
+    const CTableEngine* engine = nullptr;
+    const RecinfoEntry* recinfo = nullptr;
+    std::size_t recinfoCount = 0;
+    const ColumnInfo* columns = nullptr;
+    std::size_t columnCount = 0;
+    std::uint32_t nullArea = 0;
+    std::vector<long> column;                // per definition; kUnknown until asked
+    std::vector<std::uint8_t> flagsOnlyNear;  // columns without record bytes to settle with it
+    static constexpr long kUnknown = -2;
+};
+
+DefinitionMemo& PageDefinitions(const CTableEngine& engine) {
+    thread_local DefinitionMemo memo;
+    if (engine.m_rows.empty() || memo.engine != &engine || memo.recinfo != engine.m_recinfo.data() ||
+        memo.recinfoCount != engine.m_recinfo.size() || memo.columns != engine.m_columns.data() ||
+        memo.columnCount != engine.m_columns.size()) {
+        memo.engine = &engine;
+        memo.recinfo = engine.m_recinfo.data();
+        memo.recinfoCount = engine.m_recinfo.size();
+        memo.columns = engine.m_columns.data();
+        memo.columnCount = engine.m_columns.size();
+        memo.nullArea = NullAreaBytes(engine);
+        memo.column.assign(memo.recinfoCount, DefinitionMemo::kUnknown);
+        memo.flagsOnlyNear.assign(memo.recinfoCount, 0);
+    }
+    return memo;
+}
+
 }  // namespace
 
 bool IsSaveMode() {
@@ -971,22 +1004,45 @@ void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, cons
 
 bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
                             std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count) {
-    const long found = FindColumnForRecinfo(engine, fieldIndex);
+    if (fieldIndex >= engine.m_recinfo.size()) return true;
+    DefinitionMemo& memo = PageDefinitions(engine);
+    long& found = memo.column[fieldIndex];
+    if (found == DefinitionMemo::kUnknown) {
+        found = FindColumnForRecinfo(engine, fieldIndex);
+        if (found >= 0) {
+            const std::size_t c = static_cast<std::size_t>(found);
+            std::size_t after = c + 1;
+            while (after < engine.m_columns.size() && HasNoRecordBytes(engine, after)) ++after;
+            memo.flagsOnlyNear[fieldIndex] = (c > 0 && HasNoRecordBytes(engine, c - 1)) ||
+                                             (after == engine.m_columns.size() && c + 1 < after);
+        }
+    }
     if (found < 0) return true;
     const std::size_t c = static_cast<std::size_t>(found);
     if (!bytes) count = 0;
     // A space-skipped field arrives without the spaces the packer took off; put them back
     // so the value reads as the record held it (a leading 0x20 of a number matters).
-    std::string padded;
+    char shortPadded[256];
+    std::string longPadded;
     const std::uint16_t packType = engine.m_recinfo[fieldIndex].m_nType;
     if ((packType == MI_FIELD_SKIP_ENDSPACE || packType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength) {
-        padded.assign(declaredLength - count, ' ');
-        if (count && packType == MI_FIELD_SKIP_ENDSPACE) padded.insert(0, reinterpret_cast<const char*>(bytes), count);
-        else if (count) padded.append(reinterpret_cast<const char*>(bytes), count);
-        bytes = reinterpret_cast<const unsigned char*>(padded.data());
+        char* padded = shortPadded;
+        if (declaredLength > sizeof shortPadded) {
+            longPadded.resize(declaredLength);
+            padded = longPadded.data();
+        }
+        const std::uint32_t spaces = declaredLength - count;
+        if (packType == MI_FIELD_SKIP_ENDSPACE) {
+            if (count) std::memcpy(padded, bytes, count);
+            std::memset(padded + count, ' ', spaces);
+        } else {
+            std::memset(padded, ' ', spaces);
+            if (count) std::memcpy(padded + spaces, bytes, count);
+        }
+        bytes = reinterpret_cast<const unsigned char*>(padded);
         count = declaredLength;
     }
-    const std::uint32_t flagBytes = nullFlags ? NullAreaBytes(engine) : 0;
+    const std::uint32_t flagBytes = nullFlags ? memo.nullArea : 0;
     ColumnInfo& column = engine.m_columns[c];
     if (RecinfoSaysNull(engine.m_recinfo[fieldIndex], nullFlags, flagBytes)) column.m_strValue = u"NULL";
     else if (column.m_nType == MYSQL_TYPE_BIT) column.m_strValue = MyIsamBitText(engine, c, bytes, count, nullFlags, flagBytes);
@@ -994,6 +1050,7 @@ bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, cons
 
     // Columns without record bytes have no definition and so no call of their own: each
     // definition settles those just before its column, the last one those after it too.
+    if (!memo.flagsOnlyNear[fieldIndex]) return true;
     for (std::size_t j = c; j-- > 0 && HasNoRecordBytes(engine, j);) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
     std::size_t after = c + 1;
     while (after < engine.m_columns.size() && HasNoRecordBytes(engine, after)) ++after;

@@ -379,15 +379,6 @@ void CString::SetShared(Shared* p) {
     m_units[kInline] = kSharedTag;
 }
 
-CString& CString::operator=(const CString& other) noexcept {
-    if (this != &other) {
-        if (other.IsShared()) other.Retain();
-        if (IsShared()) Release();
-        std::memcpy(m_units, other.m_units, sizeof m_units);
-    }
-    return *this;
-}
-
 CString& CString::operator=(CString&& other) noexcept {
     if (this != &other) {
         if (IsShared()) Release();
@@ -395,11 +386,6 @@ CString& CString::operator=(CString&& other) noexcept {
         other.SetInlineEmpty();
     }
     return *this;
-}
-
-void CString::Empty() {
-    if (IsShared()) Release();
-    SetInlineEmpty();
 }
 
 void CString::Init(const char16_t* text, std::size_t count) {

@@ -23,7 +23,14 @@ public:
         std::memcpy(m_units, other.m_units, sizeof m_units);
         other.SetInlineEmpty();
     }
-    CString& operator=(const CString& other) noexcept;
+    CString& operator=(const CString& other) noexcept {
+        if (this != &other) {
+            if (other.IsShared()) other.Retain();
+            if (IsShared()) Release();
+            std::memcpy(m_units, other.m_units, sizeof m_units);
+        }
+        return *this;
+    }
     CString& operator=(CString&& other) noexcept;
     ~CString() {
         if (IsShared()) Release();
@@ -45,7 +52,10 @@ public:
         return IsShared() ? static_cast<int>(SharedHeader()->length) : kInline - m_units[kInline];
     }
     bool IsEmpty() const { return GetLength() == 0; }
-    void Empty();
+    void Empty() {
+        if (IsShared()) Release();
+        SetInlineEmpty();
+    }
     char16_t GetAt(int index) const;
     char16_t operator[](int index) const { return GetAt(index); }
     void SetAt(int index, char16_t ch);
