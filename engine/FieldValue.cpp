@@ -1,5 +1,6 @@
 #include "engine/FieldValue.h"
 
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cstring>
@@ -34,25 +35,59 @@ constexpr std::uint64_t kPow10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 constexpr std::uint64_t kHiresTimeZeroMicros = (838ull * 3600 + 59 * 60 + 59 + 1) * 1000000ull;
 
 std::uint64_t LoadLittle(const unsigned char* p, std::uint32_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n == 8) {
+            std::uint64_t v;
+            std::memcpy(&v, p, 8);
+            return v;
+        }
+        if (n == 4) {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            return v;
+        }
+    }
     std::uint64_t v = 0;
     for (std::uint32_t i = n; i-- > 0;) v = (v << 8) | p[i];
     return v;
 }
 
 std::uint64_t LoadBig(const unsigned char* p, std::uint32_t n) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if (n == 4) {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            return __builtin_bswap32(v);
+        }
+        if (n == 5) {
+            std::uint32_t v;
+            std::memcpy(&v, p, 4);
+            return (std::uint64_t{__builtin_bswap32(v)} << 8) | p[4];
+        }
+    }
     std::uint64_t v = 0;
     for (std::uint32_t i = 0; i < n; ++i) v = (v << 8) | p[i];
     return v;
 }
 
-// A fixed-width value read from a zero-filled copy: a short field reads as zero-extended.
+// A fixed-width value read in place when the field holds all of it, else from a
+// zero-filled copy: a short field reads as zero-extended.
 struct FixedBytes {
-    unsigned char b[kMaxFixedWidth] = {};
+    const unsigned char* b;
+    unsigned char copy[kMaxFixedWidth];
     FixedBytes(const unsigned char* bytes, std::uint32_t count, std::uint32_t width) {
+        if (bytes && width && count >= width && width <= kMaxFixedWidth) {
+            b = bytes;
+            return;
+        }
+        std::memset(copy, 0, sizeof copy);
         std::uint32_t n = count < width ? count : width;
         if (n > kMaxFixedWidth) n = kMaxFixedWidth;
-        if (bytes && n) std::memcpy(b, bytes, n);
+        if (bytes && n) std::memcpy(copy, bytes, n);
+        b = copy;
     }
+    FixedBytes(const FixedBytes&) = delete;
+    FixedBytes& operator=(const FixedBytes&) = delete;
 };
 
 bool IsSetFlag(std::uint8_t flag) { return flag == 1; }

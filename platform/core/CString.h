@@ -25,7 +25,11 @@ public:
     }
     CString& operator=(const CString& other) noexcept {
         if (this != &other) {
-            if (other.IsShared()) other.Retain();
+            if (other.IsShared()) {
+                // A row put where a copy of the same text was: nothing changes.
+                if (IsShared() && SharedHeader() == other.SharedHeader()) return *this;
+                other.Retain();
+            }
             if (IsShared()) Release();
             std::memcpy(m_units, other.m_units, sizeof m_units);
         }

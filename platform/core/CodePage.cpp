@@ -108,6 +108,15 @@ std::size_t Utf8ToUtf16(const char* bytes, std::size_t count, char16_t* out) {
                 continue;
             }
         }
+        if (count - i >= 8) {
+            const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + i));
+            if ((_mm_movemask_epi8(v) & 0xFF) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + n), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+                i += 8;
+                n += 8;
+                continue;
+            }
+        }
 #endif
         if (b[i] < 0x80) {
             out[n++] = b[i++];
