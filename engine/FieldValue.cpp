@@ -178,6 +178,15 @@ public:
     }
     // YYYY-MM-DD
     void Date(std::uint64_t year, std::uint64_t month, std::uint64_t day) {
+        if (year < 10000 && month < 100 && day < 100 && m_n + 10 <= kCapacity) {
+            Pair(static_cast<unsigned>(year / 100));
+            Pair(static_cast<unsigned>(year % 100));
+            m_text[m_n++] = u'-';
+            Pair(static_cast<unsigned>(month));
+            m_text[m_n++] = u'-';
+            Pair(static_cast<unsigned>(day));
+            return;
+        }
         Number(year, 4);
         Put(u'-');
         Number(month, 2);
@@ -186,6 +195,14 @@ public:
     }
     // hh:mm:ss, the hours as wide as they are
     void Clock(std::uint64_t hour, std::uint64_t minute, std::uint64_t second) {
+        if (hour < 100 && minute < 100 && second < 100 && m_n + 8 <= kCapacity) {
+            Pair(static_cast<unsigned>(hour));
+            m_text[m_n++] = u':';
+            Pair(static_cast<unsigned>(minute));
+            m_text[m_n++] = u':';
+            Pair(static_cast<unsigned>(second));
+            return;
+        }
         Number(hour, 2);
         Put(u':');
         Number(minute, 2);
@@ -726,6 +743,32 @@ std::uint32_t NullAreaBytes(const CTableEngine& engine) {
     return n;
 }
 
+// A space-skipped field arrives without the spaces the packer took off; they are put back
+// so the value reads as the record held it (a leading 0x20 of a number matters).
+CString SpaceSkippedText(const CTableEngine& engine, std::size_t c, std::uint16_t packType, std::uint32_t declaredLength,
+                         const unsigned char* bytes, std::uint32_t count, const unsigned char* nullFlags,
+                         std::uint32_t flagBytes) {
+    char shortPadded[256];
+    std::string longPadded;
+    char* padded = shortPadded;
+    if (declaredLength > sizeof shortPadded) {
+        longPadded.resize(declaredLength);
+        padded = longPadded.data();
+    }
+    const std::uint32_t spaces = declaredLength - count;
+    if (packType == MI_FIELD_SKIP_ENDSPACE) {
+        if (count) std::memcpy(padded, bytes, count);
+        std::memset(padded + count, ' ', spaces);
+    } else {
+        std::memset(padded, ' ', spaces);
+        if (count) std::memcpy(padded + spaces, bytes, count);
+    }
+    const auto* full = reinterpret_cast<const unsigned char*>(padded);
+    const ColumnInfo& column = engine.m_columns[c];
+    if (column.m_nType == MYSQL_TYPE_BIT) return MyIsamBitText(engine, c, full, declaredLength, nullFlags, flagBytes);
+    return FormatTypedFieldValue(engine, column, full, declaredLength, FieldMember::MyIsamDynamic);
+}
+
 // A dynamic walk asks row after row which column each definition fills and whether
 // columns without record bytes sit beside it; within one page of rows the definitions
 // stay as they are, so the answers are kept, and dropped as the character-set memo's are.
@@ -1055,31 +1098,12 @@ bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, cons
     if (found < 0) return true;
     const std::size_t c = static_cast<std::size_t>(found);
     if (!bytes) count = 0;
-    // A space-skipped field arrives without the spaces the packer took off; put them back
-    // so the value reads as the record held it (a leading 0x20 of a number matters).
-    char shortPadded[256];
-    std::string longPadded;
-    const std::uint16_t packType = engine.m_recinfo[fieldIndex].m_nType;
-    if ((packType == MI_FIELD_SKIP_ENDSPACE || packType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength) {
-        char* padded = shortPadded;
-        if (declaredLength > sizeof shortPadded) {
-            longPadded.resize(declaredLength);
-            padded = longPadded.data();
-        }
-        const std::uint32_t spaces = declaredLength - count;
-        if (packType == MI_FIELD_SKIP_ENDSPACE) {
-            if (count) std::memcpy(padded, bytes, count);
-            std::memset(padded + count, ' ', spaces);
-        } else {
-            std::memset(padded, ' ', spaces);
-            if (count) std::memcpy(padded + spaces, bytes, count);
-        }
-        bytes = reinterpret_cast<const unsigned char*>(padded);
-        count = declaredLength;
-    }
     const std::uint32_t flagBytes = nullFlags ? memo.nullArea : 0;
     ColumnInfo& column = engine.m_columns[c];
+    const std::uint16_t packType = engine.m_recinfo[fieldIndex].m_nType;
     if (RecinfoSaysNull(engine.m_recinfo[fieldIndex], nullFlags, flagBytes)) column.m_strValue = u"NULL";
+    else if ((packType == MI_FIELD_SKIP_ENDSPACE || packType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength)
+        column.m_strValue = SpaceSkippedText(engine, c, packType, declaredLength, bytes, count, nullFlags, flagBytes);
     else if (column.m_nType == MYSQL_TYPE_BIT) column.m_strValue = MyIsamBitText(engine, c, bytes, count, nullFlags, flagBytes);
     else column.m_strValue = FormatTypedFieldValue(engine, column, bytes, count, FieldMember::MyIsamDynamic);
 

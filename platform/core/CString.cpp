@@ -379,15 +379,6 @@ void CString::SetShared(Shared* p) {
     m_units[kInline] = kSharedTag;
 }
 
-CString& CString::operator=(CString&& other) noexcept {
-    if (this != &other) {
-        if (IsShared()) Release();
-        std::memcpy(m_units, other.m_units, sizeof m_units);
-        other.SetInlineEmpty();
-    }
-    return *this;
-}
-
 void CString::Init(const char16_t* text, std::size_t count) {
     // Called on an empty text.
     if (count < static_cast<std::size_t>(kInline)) {

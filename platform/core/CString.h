@@ -35,7 +35,14 @@ public:
         }
         return *this;
     }
-    CString& operator=(CString&& other) noexcept;
+    CString& operator=(CString&& other) noexcept {
+        if (this != &other) {
+            if (IsShared()) Release();
+            std::memcpy(m_units, other.m_units, sizeof m_units);
+            other.SetInlineEmpty();
+        }
+        return *this;
+    }
     ~CString() {
         if (IsShared()) Release();
     }
