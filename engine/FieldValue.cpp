@@ -448,6 +448,71 @@ CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uin
     return AsciiText(text, static_cast<std::size_t>(r.ptr - text));
 }
 
+// A packed DECIMAL of up to 18 digits, whose parts fit 64 bits: the text DecimalBinToString
+// gives, without its word buffer. bytes holds DecimalBinarySize bytes.
+CString SmallDecimalText(std::uint32_t precision, std::uint32_t scale, const unsigned char* bytes) {
+    static constexpr std::uint32_t kGroup[10] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+    static constexpr std::int64_t kTen[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+    const bool negative = (bytes[0] & 0x80) == 0;
+    const std::uint32_t mask = negative ? 0xFFFFFFFFu : 0u;
+    std::uint32_t at = 0;
+    // The next group of n bytes, big-endian and sign-extended from its top bit (the first
+    // byte of the value with its sign bit turned), then taken back from the complement.
+    auto group = [&](std::uint32_t n) {
+        std::uint32_t first = bytes[at];
+        if (at == 0) first ^= 0x80;
+        std::uint32_t v = (first & 0x80) ? 0xFFFFFF00u | first : first;
+        for (std::uint32_t i = 1; i < n; ++i) v = (v << 8) | bytes[at + i];
+        at += n;
+        return static_cast<std::int64_t>(static_cast<std::int32_t>(v ^ mask));
+    };
+    const std::uint32_t intg = precision - scale;
+    std::uint64_t whole = 0;
+    std::uint64_t part = 0;
+    bool bad = false;
+    if (intg % 9) {
+        const std::int64_t x = group(kGroup[intg % 9]);
+        bad = x < 0 || x >= kTen[intg % 9];
+        whole = static_cast<std::uint64_t>(x);
+    }
+    for (std::uint32_t i = 0; i < intg / 9 && !bad; ++i) {
+        const std::int64_t x = group(4);
+        bad = x < 0 || x > 999999999;
+        whole = whole * 1000000000u + static_cast<std::uint64_t>(x);
+    }
+    for (std::uint32_t i = 0; i < scale / 9 && !bad; ++i) {
+        const std::int64_t x = group(4);
+        bad = x < 0 || x > 999999999;
+        part = part * 1000000000u + static_cast<std::uint64_t>(x);
+    }
+    if (scale % 9 && !bad) {
+        const std::int64_t x = group(kGroup[scale % 9]);
+        bad = x < 0 || x >= kTen[scale % 9];
+        part = part * static_cast<std::uint64_t>(kTen[scale % 9]) + static_cast<std::uint64_t>(x);
+    }
+    // A damaged value and a zero without digits after the point read as 0, unsigned.
+    if (bad || (whole == 0 && scale == 0)) return CString(u"0");
+    char16_t text[40];
+    char16_t* p = text;
+    if (negative) *p++ = u'-';
+    char16_t digits[20];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char16_t>(u'0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    while (n) *p++ = digits[--n];
+    if (scale) {
+        *p++ = u'.';
+        for (std::uint32_t i = scale; i-- > 0;) {
+            p[i] = static_cast<char16_t>(u'0' + part % 10);
+            part /= 10;
+        }
+        p += scale;
+    }
+    return CString(text, static_cast<int>(p - text));
+}
+
 CString DecimalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
     if (column.m_nType == MYSQL_TYPE_DECIMAL) {
         // The pre-5.0 DECIMAL keeps its digits as text, right-aligned in spaces.
@@ -458,6 +523,8 @@ CString DecimalText(const ColumnInfo& column, const unsigned char* bytes, std::u
         return s;
     }
     const FixedBytes f(bytes, count, DecimalBinarySize(column.m_nPrecision, column.m_nDecimals));
+    if (column.m_nPrecision >= 1 && column.m_nPrecision <= 18 && column.m_nDecimals <= column.m_nPrecision)
+        return SmallDecimalText(column.m_nPrecision, column.m_nDecimals, f.b);
     std::int32_t words[9] = {};
     DecimalValue work;
     work.m_nLen = 9;
