@@ -7,3 +7,4 @@ cd build
 ctest --output-on-failure -j"$(nproc)"
 cd ..
 tools/test-sanitizers.sh
+tools/fuzz-smoke.sh
