@@ -135,7 +135,7 @@ private:
     };
     // Units held in the object; the unit after them is the inline length's complement
     // (kInline - length), so a full inline text ends in its own NUL, or kSharedTag.
-    static constexpr int kInline = 23;
+    static constexpr int kInline = 15;
     static constexpr char16_t kSharedTag = 0xFFFF;
 
     bool IsShared() const { return m_units[kInline] == kSharedTag; }
