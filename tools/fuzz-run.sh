@@ -19,7 +19,10 @@ read -r -a targets <<< "${FUZZ_TARGETS:-${all_targets[*]}}"
 tools/install-deps.sh
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++ -DDRALVEK_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j"$cores" --target fuzz_seeds $(printf 'fuzz_%s ' "${targets[@]}") >/dev/null
+if ! cmake --build "$build" -j"$cores" --target fuzz_seeds $(printf 'fuzz_%s ' "${targets[@]}") >"$build/fuzz-build.log" 2>&1; then
+  tail -40 "$build/fuzz-build.log" >&2
+  exit 1
+fi
 
 # The inputs' files live on a memory file system, in a folder this run removes again.
 shm=/dev/shm
