@@ -812,9 +812,10 @@ std::uint32_t NullAreaBytes(const CTableEngine& engine) {
 
 // A space-skipped field arrives without the spaces the packer took off; they are put back
 // so the value reads as the record held it (a leading 0x20 of a number matters).
-CString SpaceSkippedText(const CTableEngine& engine, std::size_t c, std::uint16_t packType, std::uint32_t declaredLength,
-                         const unsigned char* bytes, std::uint32_t count, const unsigned char* nullFlags,
-                         std::uint32_t flagBytes) {
+[[gnu::noinline]] CString SpaceSkippedText(const CTableEngine& engine, std::size_t c, std::uint16_t packType,
+                                           std::uint32_t declaredLength, const unsigned char* bytes,
+                                           std::uint32_t count, const unsigned char* nullFlags,
+                                           std::uint32_t flagBytes) {
     char shortPadded[256];
     std::string longPadded;
     char* padded = shortPadded;
@@ -1147,10 +1148,21 @@ void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, cons
     }
 }
 
-bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
-                            std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count) {
-    if (fieldIndex >= engine.m_recinfo.size()) return true;
-    DefinitionMemo& memo = PageDefinitions(engine);
+namespace {
+
+// Columns without record bytes have no definition and so no call of their own: each
+// definition settles those just before its column, the last one those after it too.
+[[gnu::noinline]] void SettleFlagsOnlyNeighbours(CTableEngine& engine, std::size_t c, const unsigned char* nullFlags,
+                                                 std::uint32_t flagBytes) {
+    for (std::size_t j = c; j-- > 0 && HasNoRecordBytes(engine, j);) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
+    std::size_t after = c + 1;
+    while (after < engine.m_columns.size() && HasNoRecordBytes(engine, after)) ++after;
+    if (after == engine.m_columns.size())
+        for (std::size_t j = c + 1; j < engine.m_columns.size(); ++j) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
+}
+
+// The column of definition fieldIndex (below the definition count), -1 for none.
+long DefinitionColumn(const CTableEngine& engine, DefinitionMemo& memo, std::uint32_t fieldIndex) {
     long& found = memo.column[fieldIndex];
     if (found == DefinitionMemo::kUnknown) {
         found = FindColumnForRecinfo(engine, fieldIndex);
@@ -1162,25 +1174,42 @@ bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, cons
                                              (after == engine.m_columns.size() && c + 1 < after);
         }
     }
-    if (found < 0) return true;
+    return found;
+}
+
+void FormatDefinition(CTableEngine& engine, DefinitionMemo& memo, std::uint32_t fieldIndex,
+                      const unsigned char* nullFlags, std::uint32_t declaredLength, const unsigned char* bytes,
+                      std::uint32_t count) {
+    const long found = DefinitionColumn(engine, memo, fieldIndex);
+    if (found < 0) return;
     const std::size_t c = static_cast<std::size_t>(found);
     if (!bytes) count = 0;
     const std::uint32_t flagBytes = nullFlags ? memo.nullArea : 0;
     ColumnInfo& column = engine.m_columns[c];
-    const std::uint16_t packType = engine.m_recinfo[fieldIndex].m_nType;
-    if (RecinfoSaysNull(engine.m_recinfo[fieldIndex], nullFlags, flagBytes)) column.m_strValue = u"NULL";
-    else if ((packType == MI_FIELD_SKIP_ENDSPACE || packType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength)
-        column.m_strValue = SpaceSkippedText(engine, c, packType, declaredLength, bytes, count, nullFlags, flagBytes);
+    const RecinfoEntry& def = engine.m_recinfo[fieldIndex];
+    if (RecinfoSaysNull(def, nullFlags, flagBytes)) column.m_strValue = u"NULL";
+    else if ((def.m_nType == MI_FIELD_SKIP_ENDSPACE || def.m_nType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength)
+        column.m_strValue = SpaceSkippedText(engine, c, def.m_nType, declaredLength, bytes, count, nullFlags, flagBytes);
     else if (column.m_nType == MYSQL_TYPE_BIT) column.m_strValue = MyIsamBitText(engine, c, bytes, count, nullFlags, flagBytes);
     else column.m_strValue = FormatTypedFieldValue(engine, column, bytes, count, FieldMember::MyIsamDynamic);
+    if (memo.flagsOnlyNear[fieldIndex]) SettleFlagsOnlyNeighbours(engine, c, nullFlags, flagBytes);
+}
 
-    // Columns without record bytes have no definition and so no call of their own: each
-    // definition settles those just before its column, the last one those after it too.
-    if (!memo.flagsOnlyNear[fieldIndex]) return true;
-    for (std::size_t j = c; j-- > 0 && HasNoRecordBytes(engine, j);) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
-    std::size_t after = c + 1;
-    while (after < engine.m_columns.size() && HasNoRecordBytes(engine, after)) ++after;
-    if (after == engine.m_columns.size())
-        for (std::size_t j = c + 1; j < engine.m_columns.size(); ++j) FormatFlagsOnlyColumn(engine, j, nullFlags, flagBytes);
+}  // namespace
+
+bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
+                            std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count) {
+    if (fieldIndex >= engine.m_recinfo.size()) return true;
+    FormatDefinition(engine, PageDefinitions(engine), fieldIndex, nullFlags, declaredLength, bytes, count);
     return true;
+}
+
+void FormatMyIsamDynamicFields(CTableEngine& engine, std::uint32_t firstField, const unsigned char* nullFlags) {
+    const std::size_t n = engine.m_recinfo.size();
+    if (firstField >= n) return;
+    DefinitionMemo& memo = PageDefinitions(engine);
+    for (std::uint32_t i = firstField; i < n; ++i) {
+        const RecinfoEntry& def = engine.m_recinfo[i];
+        FormatDefinition(engine, memo, i, nullFlags, def.m_nLength, def.m_pData, def.m_nDataLength);
+    }
 }

@@ -23,6 +23,9 @@ void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, cons
 // record's null-flag bytes (null when the record has none).
 bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
                             std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count);
+// FormatMyIsamFieldValue for every definition from firstField on, in order, with the
+// bytes the definitions' m_pData and m_nDataLength give.
+void FormatMyIsamDynamicFields(CTableEngine& engine, std::uint32_t firstField, const unsigned char* nullFlags);
 
 // ---- Shared by every member (MyISAM static and dynamic, InnoDB) ----
 

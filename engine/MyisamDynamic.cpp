@@ -301,10 +301,7 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
     if (ok) {
         // A column no definition reaches must not show the previous row's text.
         for (ColumnInfo& column : m_columns) column.m_strValue.Empty();
-        for (std::uint32_t i = m_bLeadingNullField; i < m_recinfo.size(); ++i) {
-            const RecinfoEntry& def = m_recinfo[i];
-            FormatMyIsamFieldValue(*this, i, nullFlags, def.m_nLength, def.m_pData, def.m_nDataLength);
-        }
+        FormatMyIsamDynamicFields(*this, m_bLeadingNullField, nullFlags);
         m_rows.push_back(m_columns);
     }
     for (RecinfoEntry& def : m_recinfo) {

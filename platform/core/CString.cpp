@@ -353,10 +353,61 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
 
 // ---- Representation ----
 
+namespace {
+
+// Buffers of short shared texts go back to the thread that lets them go, for its next
+// text: reading a page of rows gives up and takes one for almost every longer cell, and
+// the allocator's own path costs more than the cell's text. At most kPoolLimit are kept.
+constexpr std::size_t kPooledCapacity = 55;  // units; with the header a 128-byte block
+#if defined(__SANITIZE_ADDRESS__)
+#define DRALVEK_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define DRALVEK_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(DRALVEK_ADDRESS_SANITIZER)
+constexpr std::size_t kPoolLimit = 0;  // every buffer freed, so that a use after it is seen
+#else
+constexpr std::size_t kPoolLimit = 1024;
+#endif
+
+struct BufferPool {
+    void* head = nullptr;
+    std::size_t count = 0;
+    BufferPool() = default;
+    BufferPool(const BufferPool&) = delete;
+    BufferPool& operator=(const BufferPool&) = delete;
+    ~BufferPool() {
+        while (head) {
+            void* next = *static_cast<void**>(head);
+            ::operator delete(head);
+            head = next;
+        }
+    }
+};
+
+thread_local BufferPool t_pool;
+
+}  // namespace
+
 CString::Shared* CString::Allocate(std::size_t capacity) {
     // Lengths are ints: a longer text cannot be held, as memory for it could not be had.
     if (capacity > static_cast<std::size_t>(INT_MAX) - 1) throw std::bad_alloc();
-    void* mem = ::operator new(sizeof(Shared) + (capacity + 1) * sizeof(char16_t));
+    void* mem;
+    if (capacity <= kPooledCapacity) {
+        capacity = kPooledCapacity;
+        BufferPool& pool = t_pool;
+        if (pool.head) {
+            mem = pool.head;
+            pool.head = *static_cast<void**>(mem);
+            --pool.count;
+        } else {
+            mem = ::operator new(sizeof(Shared) + (kPooledCapacity + 1) * sizeof(char16_t));
+        }
+    } else {
+        mem = ::operator new(sizeof(Shared) + (capacity + 1) * sizeof(char16_t));
+    }
     auto* p = static_cast<Shared*>(mem);
     new (&p->refs) std::atomic<std::uint32_t>(1);
     p->length = 0;
@@ -370,8 +421,17 @@ void CString::Retain() const { SharedHeader()->refs.fetch_add(1, std::memory_ord
 void CString::Release() {
     Shared* p = SharedHeader();
     // The last owner frees without the atomic step: nobody else can reach the buffer.
-    if (p->refs.load(std::memory_order_acquire) == 1 || p->refs.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    if (p->refs.load(std::memory_order_acquire) == 1 || p->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        BufferPool& pool = t_pool;
+        if (p->capacity == kPooledCapacity && pool.count < kPoolLimit) {
+            p->refs.~atomic();
+            *reinterpret_cast<void**>(p) = pool.head;
+            pool.head = p;
+            ++pool.count;
+            return;
+        }
         ::operator delete(p);
+    }
 }
 
 void CString::SetShared(Shared* p) {
