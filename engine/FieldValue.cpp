@@ -849,6 +849,10 @@ struct DefinitionMemo {
     std::uint32_t nullArea = 0;
     std::vector<long> column;                // per definition; kUnknown until asked
     std::vector<std::uint8_t> flagsOnlyNear;  // columns without record bytes to settle with it
+    // Columns that no definition from uncoveredFrom on fills; valid when uncoveredKnown.
+    bool uncoveredKnown = false;
+    std::uint32_t uncoveredFrom = 0;
+    std::vector<std::size_t> uncovered;
     static constexpr long kUnknown = -2;
 };
 
@@ -865,6 +869,7 @@ DefinitionMemo& PageDefinitions(const CTableEngine& engine) {
         memo.nullArea = NullAreaBytes(engine);
         memo.column.assign(memo.recinfoCount, DefinitionMemo::kUnknown);
         memo.flagsOnlyNear.assign(memo.recinfoCount, 0);
+        memo.uncoveredKnown = false;
     }
     return memo;
 }
@@ -1162,7 +1167,8 @@ namespace {
 }
 
 // The column of definition fieldIndex (below the definition count), -1 for none.
-long DefinitionColumn(const CTableEngine& engine, DefinitionMemo& memo, std::uint32_t fieldIndex) {
+[[gnu::always_inline]] inline long DefinitionColumn(const CTableEngine& engine, DefinitionMemo& memo,
+                                                  std::uint32_t fieldIndex) {
     long& found = memo.column[fieldIndex];
     if (found == DefinitionMemo::kUnknown) {
         found = FindColumnForRecinfo(engine, fieldIndex);
@@ -1206,8 +1212,22 @@ bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, cons
 
 void FormatMyIsamDynamicFields(CTableEngine& engine, std::uint32_t firstField, const unsigned char* nullFlags) {
     const std::size_t n = engine.m_recinfo.size();
-    if (firstField >= n) return;
     DefinitionMemo& memo = PageDefinitions(engine);
+    // Every column a definition fills is written below; the others are emptied, so that
+    // none shows the previous row's text.
+    if (!memo.uncoveredKnown || memo.uncoveredFrom != firstField) {
+        std::vector<std::uint8_t> covered(engine.m_columns.size(), 0);
+        for (std::uint32_t i = firstField; i < n; ++i) {
+            const long c = DefinitionColumn(engine, memo, i);
+            if (c >= 0) covered[static_cast<std::size_t>(c)] = 1;
+        }
+        memo.uncovered.clear();
+        for (std::size_t c = 0; c < covered.size(); ++c)
+            if (!covered[c]) memo.uncovered.push_back(c);
+        memo.uncoveredFrom = firstField;
+        memo.uncoveredKnown = true;
+    }
+    for (std::size_t c : memo.uncovered) engine.m_columns[c].m_strValue.Empty();
     for (std::uint32_t i = firstField; i < n; ++i) {
         const RecinfoEntry& def = engine.m_recinfo[i];
         FormatDefinition(engine, memo, i, nullFlags, def.m_nLength, def.m_pData, def.m_nDataLength);

@@ -24,7 +24,8 @@ void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, cons
 bool FormatMyIsamFieldValue(CTableEngine& engine, std::uint32_t fieldIndex, const unsigned char* nullFlags,
                             std::uint32_t declaredLength, const unsigned char* bytes, std::uint32_t count);
 // FormatMyIsamFieldValue for every definition from firstField on, in order, with the
-// bytes the definitions' m_pData and m_nDataLength give.
+// bytes the definitions' m_pData and m_nDataLength give; the columns none of them fills
+// are emptied first.
 void FormatMyIsamDynamicFields(CTableEngine& engine, std::uint32_t firstField, const unsigned char* nullFlags);
 
 // ---- Shared by every member (MyISAM static and dynamic, InnoDB) ----

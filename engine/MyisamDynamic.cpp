@@ -299,8 +299,8 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
     }
 
     if (ok) {
-        // A column no definition reaches must not show the previous row's text.
-        for (ColumnInfo& column : m_columns) column.m_strValue.Empty();
+        // A column no definition reaches must not show the previous row's text: the
+        // formatter empties those.
         FormatMyIsamDynamicFields(*this, m_bLeadingNullField, nullFlags);
         m_rows.push_back(m_columns);
     }
