@@ -838,14 +838,11 @@ std::uint32_t NullAreaBytes(const CTableEngine& engine) {
 }
 
 // A dynamic walk asks row after row which column each definition fills and whether
-// columns without record bytes sit beside it; within one page of rows the definitions
-// stay as they are, so the answers are kept, and dropped as the character-set memo's are.
+// columns without record bytes sit beside it. The answers depend only on the definition
+// lengths, the columns' record positions, types and lengths, the record length and the
+// null bytes: the memo keeps a copy of those and is used only while they are the same.
 struct DefinitionMemo {
-    const CTableEngine* engine = nullptr;
-    const RecinfoEntry* recinfo = nullptr;
-    std::size_t recinfoCount = 0;
-    const ColumnInfo* columns = nullptr;
-    std::size_t columnCount = 0;
+    std::vector<std::uint32_t> key;
     std::uint32_t nullArea = 0;
     std::vector<long> column;                // per definition; kUnknown until asked
     std::vector<std::uint8_t> flagsOnlyNear;  // columns without record bytes to settle with it
@@ -856,19 +853,39 @@ struct DefinitionMemo {
     static constexpr long kUnknown = -2;
 };
 
+bool SameDefinitionKey(const CTableEngine& engine, const std::vector<std::uint32_t>& key) {
+    const std::size_t defs = engine.m_recinfo.size();
+    const std::size_t cols = engine.m_columns.size();
+    if (key.size() != 4 + defs + 3 * cols || key[0] != defs || key[1] != cols || key[2] != engine.m_nNullBytes ||
+        key[3] != engine.m_nRecordLength)
+        return false;
+    const std::uint32_t* k = key.data() + 4;
+    for (const RecinfoEntry& def : engine.m_recinfo)
+        if (*k++ != def.m_nLength) return false;
+    for (const ColumnInfo& c : engine.m_columns) {
+        if (k[0] != c.m_nRecordPos || k[1] != c.m_nType || k[2] != c.m_nLength) return false;
+        k += 3;
+    }
+    return true;
+}
+
 DefinitionMemo& PageDefinitions(const CTableEngine& engine) {
     thread_local DefinitionMemo memo;
-    if (engine.m_rows.empty() || memo.engine != &engine || memo.recinfo != engine.m_recinfo.data() ||
-        memo.recinfoCount != engine.m_recinfo.size() || memo.columns != engine.m_columns.data() ||
-        memo.columnCount != engine.m_columns.size()) {
-        memo.engine = &engine;
-        memo.recinfo = engine.m_recinfo.data();
-        memo.recinfoCount = engine.m_recinfo.size();
-        memo.columns = engine.m_columns.data();
-        memo.columnCount = engine.m_columns.size();
+    if (!SameDefinitionKey(engine, memo.key)) {
+        memo.key.clear();
+        memo.key.push_back(static_cast<std::uint32_t>(engine.m_recinfo.size()));
+        memo.key.push_back(static_cast<std::uint32_t>(engine.m_columns.size()));
+        memo.key.push_back(engine.m_nNullBytes);
+        memo.key.push_back(engine.m_nRecordLength);
+        for (const RecinfoEntry& def : engine.m_recinfo) memo.key.push_back(def.m_nLength);
+        for (const ColumnInfo& c : engine.m_columns) {
+            memo.key.push_back(c.m_nRecordPos);
+            memo.key.push_back(c.m_nType);
+            memo.key.push_back(c.m_nLength);
+        }
         memo.nullArea = NullAreaBytes(engine);
-        memo.column.assign(memo.recinfoCount, DefinitionMemo::kUnknown);
-        memo.flagsOnlyNear.assign(memo.recinfoCount, 0);
+        memo.column.assign(engine.m_recinfo.size(), DefinitionMemo::kUnknown);
+        memo.flagsOnlyNear.assign(engine.m_recinfo.size(), 0);
         memo.uncoveredKnown = false;
     }
     return memo;

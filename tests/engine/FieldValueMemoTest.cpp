@@ -79,6 +79,50 @@ TEST(FieldValueCharsetMemo, ColumnsOfOnePageKeepTheirOwnSets) {
     }
 }
 
+// A dynamic record's columns that no definition fills show no text, never the previous
+// row's or what the column list held; the column list keeps the last row's texts. The
+// definitions' places are remembered for the page, so a table whose definitions change
+// under a page already begun must still be read by its own.
+TEST(FieldValueDefinitionMemo, ColumnsWithoutDefinitionsStayEmptyRowAfterRow) {
+    CDralvekOstruneApp app;
+    CTableEngine e;
+    auto column = [](std::uint32_t recordPos) {
+        ColumnInfo c;
+        c.m_nType = MYSQL_TYPE_LONG;
+        c.m_nRecordPos = recordPos;
+        c.m_nLength = 11;
+        c.m_bSigned = 1;
+        return c;
+    };
+    e.m_columns = {column(2), column(6), column(10)};
+    e.m_recinfo = {{MI_FIELD_NORMAL, 1, 0, 0}, {MI_FIELD_NORMAL, 4, 0, 0}};  // null flags, id: none for the rest
+    e.m_nNullBytes = 1;
+    e.m_nRowFormat = 1;
+    e.m_myiBase.min_pack_length = 5;
+    e.m_columns[1].m_strValue = u"text the list held";
+    e.m_columns[2].m_strValue = CString(u'x', 40);
+    const std::vector<unsigned char> first = {0x00, 7, 0, 0, 0}, second = {0x00, 8, 1, 0, 0};
+    ASSERT_EQ(e.UnpackDynamicRow(first.data(), 5), 5u);
+    ASSERT_EQ(e.UnpackDynamicRow(second.data(), 5), 5u);
+    ASSERT_EQ(e.m_rows.size(), 2u);
+    for (std::size_t r = 0; r < 2; ++r) {
+        EXPECT_EQ(e.m_rows[r][1].m_strValue, CString()) << r;
+        EXPECT_EQ(e.m_rows[r][2].m_strValue, CString()) << r;
+    }
+    EXPECT_EQ(e.m_rows[0][0].m_strValue, CString(u"7"));
+    EXPECT_EQ(e.m_rows[1][0].m_strValue, CString(u"264"));
+    EXPECT_EQ(e.m_columns[0].m_strValue, CString(u"264")) << "the list carries the last row";
+
+    // Other definitions on the same page: the second column now has one, the first none.
+    e.m_recinfo = {{MI_FIELD_NORMAL, 5, 0, 0}, {MI_FIELD_NORMAL, 4, 0, 0}};
+    const std::vector<unsigned char> wider = {0x00, 8, 1, 0, 0, 9, 0, 0, 0};
+    ASSERT_EQ(e.UnpackDynamicRow(wider.data(), 9), 9u);
+    ASSERT_EQ(e.m_rows.size(), 3u);
+    EXPECT_EQ(e.m_rows[2][0].m_strValue, CString());
+    EXPECT_EQ(e.m_rows[2][1].m_strValue, CString(u"9"));
+    EXPECT_EQ(e.m_rows[2][2].m_strValue, CString());
+}
+
 // Temporal texts are built digit by digit: widths beyond the usual ones keep every digit.
 TEST(FieldValueTemporalText, WideFieldsKeepAllTheirDigits) {
     CDralvekOstruneApp app;
