@@ -859,14 +859,15 @@ bool SameDefinitionKey(const CTableEngine& engine, const std::vector<std::uint32
     if (key.size() != 4 + defs + 3 * cols || key[0] != defs || key[1] != cols || key[2] != engine.m_nNullBytes ||
         key[3] != engine.m_nRecordLength)
         return false;
+    // Checked every row: differences gathered without a branch per value.
     const std::uint32_t* k = key.data() + 4;
-    for (const RecinfoEntry& def : engine.m_recinfo)
-        if (*k++ != def.m_nLength) return false;
+    std::uint32_t diff = 0;
+    for (const RecinfoEntry& def : engine.m_recinfo) diff |= *k++ ^ def.m_nLength;
     for (const ColumnInfo& c : engine.m_columns) {
-        if (k[0] != c.m_nRecordPos || k[1] != c.m_nType || k[2] != c.m_nLength) return false;
+        diff |= (k[0] ^ c.m_nRecordPos) | (k[1] ^ c.m_nType) | (k[2] ^ c.m_nLength);
         k += 3;
     }
-    return true;
+    return diff == 0;
 }
 
 DefinitionMemo& PageDefinitions(const CTableEngine& engine) {
