@@ -810,6 +810,11 @@ std::uint32_t NullAreaBytes(const CTableEngine& engine) {
     return n;
 }
 
+const CString& NullText() {
+    static const CString text(u"NULL");
+    return text;
+}
+
 // A space-skipped field arrives without the spaces the packer took off; they are put back
 // so the value reads as the record held it (a leading 0x20 of a number matters).
 [[gnu::noinline]] CString SpaceSkippedText(const CTableEngine& engine, std::size_t c, std::uint16_t packType,
@@ -1211,7 +1216,7 @@ void FormatDefinition(CTableEngine& engine, DefinitionMemo& memo, std::uint32_t 
     const std::uint32_t flagBytes = nullFlags ? memo.nullArea : 0;
     ColumnInfo& column = engine.m_columns[c];
     const RecinfoEntry& def = engine.m_recinfo[fieldIndex];
-    if (RecinfoSaysNull(def, nullFlags, flagBytes)) column.m_strValue = u"NULL";
+    if (RecinfoSaysNull(def, nullFlags, flagBytes)) column.m_strValue = NullText();
     else if ((def.m_nType == MI_FIELD_SKIP_ENDSPACE || def.m_nType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength)
         column.m_strValue = SpaceSkippedText(engine, c, def.m_nType, declaredLength, bytes, count, nullFlags, flagBytes);
     else if (column.m_nType == MYSQL_TYPE_BIT) column.m_strValue = MyIsamBitText(engine, c, bytes, count, nullFlags, flagBytes);

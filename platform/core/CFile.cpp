@@ -70,7 +70,7 @@ void CFile::Close() {
     m_window.reset();
 }
 
-std::uint64_t CFile::Seek(std::int64_t offset, SeekPosition from) {
+std::uint64_t CFile::SeekSlow(std::int64_t offset, SeekPosition from) {
     if (m_bCached) {
         // Only the position moves; the checks are lseek's own.
         std::int64_t base = 0;
@@ -142,7 +142,7 @@ std::uint32_t CFile::ReadCached(char* buffer, std::uint32_t count) {
     return done;
 }
 
-std::uint32_t CFile::Read(void* buffer, std::uint32_t count) {
+std::uint32_t CFile::ReadSlow(void* buffer, std::uint32_t count) {
     if (m_bCached) return ReadCached(static_cast<char*>(buffer), count);
     auto* p = static_cast<char*>(buffer);
     std::uint32_t done = 0;

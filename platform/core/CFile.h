@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -51,13 +52,25 @@ public:
     virtual void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
-    std::uint64_t Seek(std::int64_t offset, SeekPosition from);
+    std::uint64_t Seek(std::int64_t offset, SeekPosition from) {
+        if (m_bCached && from == begin && offset >= 0) return m_position = static_cast<std::uint64_t>(offset);
+        return SeekSlow(offset, from);
+    }
     std::uint64_t SeekToBegin() { return Seek(0, begin); }
     std::uint64_t SeekToEnd() { return Seek(0, end); }
     std::uint64_t GetPosition() const;
     std::uint64_t GetLength() const;
     // Returns how many bytes were delivered; fewer than asked only at the end of the file.
-    std::uint32_t Read(void* buffer, std::uint32_t count);
+    std::uint32_t Read(void* buffer, std::uint32_t count) {
+        // A read-only file's small reads are served from its window.
+        if (m_bCached && m_position >= m_windowStart && m_position - m_windowStart < m_windowFill &&
+            count <= m_windowFill - (m_position - m_windowStart)) {
+            std::memcpy(buffer, m_window.get() + (m_position - m_windowStart), count);
+            m_position += count;
+            return count;
+        }
+        return ReadSlow(buffer, count);
+    }
     void Write(const void* buffer, std::uint32_t count);
     void Flush();
     const CString& GetFilePath() const { return m_path; }
@@ -74,6 +87,8 @@ protected:
     CString m_path;
 
 private:
+    std::uint64_t SeekSlow(std::int64_t offset, SeekPosition from);
+    std::uint32_t ReadSlow(void* buffer, std::uint32_t count);
     std::uint32_t ReadAt(std::uint64_t position, char* buffer, std::uint32_t count);
     std::uint32_t ReadCached(char* buffer, std::uint32_t count);
 
