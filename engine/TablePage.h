@@ -23,6 +23,14 @@ public:
     void reserve(size_type n) { m_rows.reserve(n); }
 
     void push_back(const Row& row) {
+        // The kept rows were written a page ago and have left the cache: the next one is
+        // asked for while this one is copied.
+        if (m_size + 1 < m_rows.size()) {
+            const Row& ahead = m_rows[m_size + 1];
+            const char* p = reinterpret_cast<const char*>(ahead.data());
+            const char* end = p + ahead.size() * sizeof(typename Row::value_type);
+            for (; p < end; p += 64) __builtin_prefetch(p, 1, 3);
+        }
         if (m_size < m_rows.size()) m_rows[m_size] = row;
         else m_rows.push_back(row);
         ++m_size;
