@@ -105,7 +105,7 @@ void Pad(TextSink& out, std::size_t have, std::size_t width, char16_t fill) {
 
 // Integers as printf prints them: sign or base prefix, precision as the least number of
 // digits (0 prints no digit for 0), zero padding only without a precision.
-void PutInteger(TextSink& out, const ConversionSpec& spec, unsigned long long magnitude, bool negative,
+void PutInteger(TextSink& out, const ConversionSpec& directive, unsigned long long magnitude, bool negative,
                 char16_t conv) {
     char digits[32];
     char* end = digits + sizeof digits;
@@ -126,34 +126,34 @@ void PutInteger(TextSink& out, const ConversionSpec& spec, unsigned long long ma
     }
     std::size_t count = static_cast<std::size_t>(end - d);
     const bool isZero = count == 1 && *d == '0';
-    std::size_t precision = spec.precision < 0 ? 1 : static_cast<std::size_t>(spec.precision);
+    std::size_t precision = directive.precision < 0 ? 1 : static_cast<std::size_t>(directive.precision);
     if (isZero && precision == 0) count = 0;
-    if (conv == u'o' && spec.alt && precision <= count && !(count && *d == '0')) precision = count + 1;
+    if (conv == u'o' && directive.alt && precision <= count && !(count && *d == '0')) precision = count + 1;
     const std::size_t zeros = precision > count ? precision - count : 0;
 
     char16_t prefix[2];
     std::size_t prefixLength = 0;
     if (negative) prefix[prefixLength++] = u'-';
-    else if (conv == u'd' && spec.plus) prefix[prefixLength++] = u'+';
-    else if (conv == u'd' && spec.space) prefix[prefixLength++] = u' ';
-    else if (spec.alt && base == 16 && !isZero) {
+    else if (conv == u'd' && directive.plus) prefix[prefixLength++] = u'+';
+    else if (conv == u'd' && directive.space) prefix[prefixLength++] = u' ';
+    else if (directive.alt && base == 16 && !isZero) {
         prefix[prefixLength++] = u'0';
         prefix[prefixLength++] = conv;
     }
     const std::size_t total = prefixLength + zeros + count;
-    if (!spec.left && !(spec.zero && spec.precision < 0)) Pad(out, total, spec.width, u' ');
+    if (!directive.left && !(directive.zero && directive.precision < 0)) Pad(out, total, directive.width, u' ');
     out.append(prefix, prefixLength);
-    if (!spec.left && spec.zero && spec.precision < 0) Pad(out, total, spec.width, u'0');
+    if (!directive.left && directive.zero && directive.precision < 0) Pad(out, total, directive.width, u'0');
     out.append(zeros, u'0');
     out.AppendAscii(d, count);
-    if (spec.left) Pad(out, total, spec.width, u' ');
+    if (directive.left) Pad(out, total, directive.width, u' ');
 }
 
 // "%f" of a finite value: std::to_chars in fixed notation rounds the exact binary value
 // as printf does, in one pass.
-bool PutFixed(TextSink& out, const ConversionSpec& spec, double v) {
-    const int precision = spec.precision < 0 ? 6 : spec.precision;
-    if (!std::isfinite(v) || spec.alt || precision > 60) return false;
+bool PutFixed(TextSink& out, const ConversionSpec& directive, double v) {
+    const int precision = directive.precision < 0 ? 6 : directive.precision;
+    if (!std::isfinite(v) || directive.alt || precision > 60) return false;
     char text[400];  // 309 integer digits, the point and 60 more at most
     char* end = numbertext::FormatFixed(v, precision, text);
     if (!end) {
@@ -168,32 +168,32 @@ bool PutFixed(TextSink& out, const ConversionSpec& spec, double v) {
         sign = '-';
         ++digits;
         --count;
-    } else if (spec.plus) {
+    } else if (directive.plus) {
         sign = '+';
-    } else if (spec.space) {
+    } else if (directive.space) {
         sign = ' ';
     }
     const std::size_t total = count + (sign ? 1 : 0);
-    if (!spec.left && !spec.zero) Pad(out, total, spec.width, u' ');
+    if (!directive.left && !directive.zero) Pad(out, total, directive.width, u' ');
     if (sign) out.push_back(static_cast<char16_t>(sign));
-    if (!spec.left && spec.zero) Pad(out, total, spec.width, u'0');
+    if (!directive.left && directive.zero) Pad(out, total, directive.width, u'0');
     out.AppendAscii(digits, count);
-    if (spec.left) Pad(out, total, spec.width, u' ');
+    if (directive.left) Pad(out, total, directive.width, u' ');
     return true;
 }
 
 // The C library's own text for the conversions done nowhere else (e g a p, infinities).
-void PutByPrintf(TextSink& out, const ConversionSpec& spec, char conv, const char* length, auto value) {
+void PutByPrintf(TextSink& out, const ConversionSpec& directive, char conv, const char* length, auto value) {
     char format[48];
     char* f = format;
     *f++ = '%';
-    if (spec.left) *f++ = '-';
-    if (spec.plus) *f++ = '+';
-    if (spec.space) *f++ = ' ';
-    if (spec.alt) *f++ = '#';
-    if (spec.zero) *f++ = '0';
-    f += std::snprintf(f, 16, "%zu", spec.width);
-    if (spec.precision >= 0) f += std::snprintf(f, 16, ".%d", spec.precision);
+    if (directive.left) *f++ = '-';
+    if (directive.plus) *f++ = '+';
+    if (directive.space) *f++ = ' ';
+    if (directive.alt) *f++ = '#';
+    if (directive.zero) *f++ = '0';
+    f += std::snprintf(f, 16, "%zu", directive.width);
+    if (directive.precision >= 0) f += std::snprintf(f, 16, ".%d", directive.precision);
     while (*length) *f++ = *length++;
     *f++ = conv;
     *f = 0;
@@ -223,43 +223,43 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             ++p;
             continue;
         }
-        ConversionSpec spec;
+        ConversionSpec directive;
         for (;; ++p) {
-            if (*p == u'-') spec.left = true;
-            else if (*p == u'+') spec.plus = true;
-            else if (*p == u' ') spec.space = true;
-            else if (*p == u'#') spec.alt = true;
-            else if (*p == u'0') spec.zero = true;
+            if (*p == u'-') directive.left = true;
+            else if (*p == u'+') directive.plus = true;
+            else if (*p == u' ') directive.space = true;
+            else if (*p == u'#') directive.alt = true;
+            else if (*p == u'0') directive.zero = true;
             else break;
         }
         if (*p == u'*') {
             const int w = va_arg(args, int);
-            if (w < 0) spec.left = true;
-            spec.width = w < 0 ? 0u - static_cast<unsigned>(w) : static_cast<unsigned>(w);
+            if (w < 0) directive.left = true;
+            directive.width = w < 0 ? 0u - static_cast<unsigned>(w) : static_cast<unsigned>(w);
             ++p;
         } else {
             while (*p >= u'0' && *p <= u'9') {
-                spec.width = spec.width * 10 + static_cast<std::size_t>(*p++ - u'0');
-                if (spec.width > kMaxWidth) spec.width = kMaxWidth;
+                directive.width = directive.width * 10 + static_cast<std::size_t>(*p++ - u'0');
+                if (directive.width > kMaxWidth) directive.width = kMaxWidth;
             }
         }
         if (*p == u'.') {
             ++p;
-            spec.precision = 0;
+            directive.precision = 0;
             if (*p == u'*') {
                 const int v = va_arg(args, int);
-                spec.precision = v < 0 ? -1 : v;
+                directive.precision = v < 0 ? -1 : v;
                 ++p;
             } else {
                 while (*p >= u'0' && *p <= u'9') {
-                    spec.precision = spec.precision * 10 + (*p++ - u'0');
-                    if (spec.precision > static_cast<int>(kMaxWidth)) spec.precision = static_cast<int>(kMaxWidth);
+                    directive.precision = directive.precision * 10 + (*p++ - u'0');
+                    if (directive.precision > static_cast<int>(kMaxWidth)) directive.precision = static_cast<int>(kMaxWidth);
                 }
             }
         }
         // Widths past any real use would only exhaust memory.
-        if (spec.width > kMaxWidth) spec.width = kMaxWidth;
-        if (spec.precision > static_cast<int>(kMaxWidth)) spec.precision = static_cast<int>(kMaxWidth);
+        if (directive.width > kMaxWidth) directive.width = kMaxWidth;
+        if (directive.precision > static_cast<int>(kMaxWidth)) directive.precision = static_cast<int>(kMaxWidth);
         int longness = 0;  // -2 hh, -1 h, 0 int, 1 long, 2 long long, 3 size_t/ptrdiff
         for (;;) {
             if (*p == u'h') { --longness; ++p; }
@@ -285,7 +285,7 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             if (longness == -1) v = static_cast<short>(v);
             if (longness == -2) v = static_cast<signed char>(v);
             const unsigned long long magnitude = v < 0 ? 0ull - static_cast<unsigned long long>(v) : v;
-            PutInteger(out, spec, magnitude, v < 0, u'd');
+            PutInteger(out, directive, magnitude, v < 0, u'd');
             break;
         }
         case u'u':
@@ -298,7 +298,7 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
             else v = va_arg(args, unsigned int);
             if (longness == -1) v = static_cast<unsigned short>(v);
             if (longness == -2) v = static_cast<unsigned char>(v);
-            PutInteger(out, spec, v, false, conv);
+            PutInteger(out, directive, v, false, conv);
             break;
         }
         case u'f':
@@ -310,13 +310,13 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
         case u'a':
         case u'A': {
             double v = va_arg(args, double);
-            if ((conv == u'f' || conv == u'F') && PutFixed(out, spec, v)) break;
-            PutByPrintf(out, spec, static_cast<char>(conv), "", v);
+            if ((conv == u'f' || conv == u'F') && PutFixed(out, directive, v)) break;
+            PutByPrintf(out, directive, static_cast<char>(conv), "", v);
             break;
         }
         case u'p': {
             void* v = va_arg(args, void*);
-            PutByPrintf(out, spec, 'p', "", v);
+            PutByPrintf(out, directive, 'p', "", v);
             break;
         }
         case u'c':
@@ -333,12 +333,12 @@ void FormatInto(TextSink& out, const char16_t* fmt, va_list args) {
                 if (!text) text = u"(null)";
                 // At most precision units are read: the text need not end within them.
                 length = 0;
-                const std::size_t limit = spec.precision < 0 ? SIZE_MAX : static_cast<std::size_t>(spec.precision);
+                const std::size_t limit = directive.precision < 0 ? SIZE_MAX : static_cast<std::size_t>(directive.precision);
                 while (length < limit && text[length]) ++length;
             }
-            if (!spec.left) Pad(out, length, spec.width, u' ');
+            if (!directive.left) Pad(out, length, directive.width, u' ');
             out.append(text, length);
-            if (spec.left) Pad(out, length, spec.width, u' ');
+            if (directive.left) Pad(out, length, directive.width, u' ');
             break;
         }
         default:

@@ -634,7 +634,7 @@ std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
     return rows;
 }
 
-struct Spec {
+struct ColumnShape {
     const char* name;
     std::uint32_t type, length;
     bool isSigned;
@@ -644,7 +644,7 @@ struct Spec {
 
 // Reads every live record of a fixed-length table by hand and compares each value with
 // what the server returned for it.
-void CompareStaticTable(const std::string& db, const std::string& table, const std::vector<Spec>& specs,
+void CompareStaticTable(const std::string& db, const std::string& table, const std::vector<ColumnShape>& shapes,
                         const std::vector<std::vector<std::string>>& enums = {}) {
     const std::string base = std::string(DRALVEK_FIXTURES) + "/corpus/" + db + "/" + table;
     const std::string myd = ReadFile(base + ".MYD"), myi = ReadFile(base + ".MYI");
@@ -659,7 +659,7 @@ void CompareStaticTable(const std::string& db, const std::string& table, const s
     // Record positions as the .frm gives them: in column order, BIT spare bits not counted.
     std::uint32_t pos = e.m_nNullBytes + 1;
     std::size_t enumList = 0;
-    for (const Spec& s : specs) {
+    for (const ColumnShape& s : shapes) {
         ColumnInfo c = Col(s.type, s.length, s.isSigned, s.charset);
         c.m_strName = CString::FromUtf8(s.name);
         c.m_nColumn = static_cast<std::uint32_t>(e.m_columns.size());
@@ -696,7 +696,7 @@ void CompareStaticTable(const std::string& db, const std::string& table, const s
                 got = got.substr(got.empty() ? 0 : 2);
             if (got != "NULL" && col.m_nType == MYSQL_TYPE_STRING && col.m_nCharset != 63) {
                 // The server strips the padding that the record keeps.
-                ASSERT_EQ(got.size(), col.m_nLength) << table << "." << specs[c].name;
+                ASSERT_EQ(got.size(), col.m_nLength) << table << "." << shapes[c].name;
                 got.erase(got.find_last_not_of(' ') + 1);
             }
             if (got != "NULL" && (col.m_nType == MYSQL_TYPE_FLOAT || col.m_nType == MYSQL_TYPE_DOUBLE)) {
@@ -705,7 +705,7 @@ void CompareStaticTable(const std::string& db, const std::string& table, const s
                 else EXPECT_EQ(g, w);
                 continue;
             }
-            EXPECT_EQ(got, want) << table << " row " << row << " column " << specs[c].name;
+            EXPECT_EQ(got, want) << table << " row " << row << " column " << shapes[c].name;
         }
         ++row;
     }
@@ -813,7 +813,7 @@ TEST(MyIsamRealFiles, FixedRowsWithVarcharCharAndManyNulls) {
                         {"name", MYSQL_TYPE_VARCHAR, 30, S, 8},
                         {"qty", MYSQL_TYPE_SHORT, 6, S},
                         {"price", MYSQL_TYPE_NEWDECIMAL, 10, S, 0, 8, 2}});
-    std::vector<Spec> many{{"id", MYSQL_TYPE_LONG, 11, S}};
+    std::vector<ColumnShape> many{{"id", MYSQL_TYPE_LONG, 11, S}};
     for (int i = 1; i <= 11; ++i) many.push_back({"c", MYSQL_TYPE_LONG, 11, S});
     many.push_back({"c12", MYSQL_TYPE_STRING, 2, S, 8});
     many.push_back({"b3", MYSQL_TYPE_BIT, 3, U});
