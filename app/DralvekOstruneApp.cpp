@@ -3,12 +3,9 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
+#include "platform/core/ByteOrder.h"
 
-std::uint32_t LittleEndian32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
+namespace {
 
 // Text of a record: a zero byte ends it early.
 CString RecordText(const std::string& bytes) {
@@ -38,18 +35,18 @@ bool LoadCollationFile(const CString& path, CollationMap& map) {
         while (consumed < length) {
             unsigned char head[16];
             if (file.Read(head, 16) != 16) break;
-            std::uint32_t id = LittleEndian32(head);
+            std::uint32_t id = static_cast<std::uint32_t>(ReadLittleEndian(head, 4));
             CollationEntry entry;
-            entry.mbminlen = LittleEndian32(head + 4);
-            entry.mbmaxlen = LittleEndian32(head + 8);
-            std::uint32_t l1 = LittleEndian32(head + 12);
+            entry.mbminlen = static_cast<std::uint32_t>(ReadLittleEndian(head + 4, 4));
+            entry.mbmaxlen = static_cast<std::uint32_t>(ReadLittleEndian(head + 8, 4));
+            std::uint32_t l1 = static_cast<std::uint32_t>(ReadLittleEndian(head + 12, 4));
             // A length that runs past the file is damage, not a text to allocate for.
             if (l1 > length - consumed - 16) break;
             std::string first(l1, '\0');
             if (file.Read(first.data(), l1) != l1) break;
             unsigned char l2bytes[4];
             if (file.Read(l2bytes, 4) != 4) break;
-            std::uint32_t l2 = LittleEndian32(l2bytes);
+            std::uint32_t l2 = static_cast<std::uint32_t>(ReadLittleEndian(l2bytes, 4));
             if (l2 > length - consumed - 20 - l1) break;
             std::string second(l2, '\0');
             if (file.Read(second.data(), l2) != l2) break;

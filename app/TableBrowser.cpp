@@ -93,6 +93,14 @@ bool DictionaryDescribesTablespace(const CTableEngine& engine, std::uint64_t tab
     return false;
 }
 
+// A paging step asked for while another step or a scan holds the busy flag.
+BrowserEffects RefusedWhileBusy() {
+    BrowserEffects effects;
+    effects.message = kPleaseWait;
+    effects.accepted = false;
+    return effects;
+}
+
 void SetResumeRead() {
     if (CDralvekOstruneApp* app = GetDralvekApp()) app->m_bResumeRead = 1;
 }
@@ -410,11 +418,7 @@ void CTableBrowser::ReadPage(std::uint64_t start, bool push) {
 BrowserEffects CTableBrowser::OnNextRecords() {
     BrowserEffects effects;
     BusyScope busy;
-    if (!busy.Enter()) {
-        effects.message = kPleaseWait;
-        effects.accepted = false;
-        return effects;
-    }
+    if (!busy.Enter()) return RefusedWhileBusy();
     std::deque<PageBookmark>& stack = m_engine.m_bookmarks;
     const std::size_t depth = stack.size();
     if (depth < 2) {
@@ -464,11 +468,7 @@ BrowserEffects CTableBrowser::OnNextRecords() {
 BrowserEffects CTableBrowser::OnPrevRecords() {
     BrowserEffects effects;
     BusyScope busy;
-    if (!busy.Enter()) {
-        effects.message = kPleaseWait;
-        effects.accepted = false;
-        return effects;
-    }
+    if (!busy.Enter()) return RefusedWhileBusy();
     std::deque<PageBookmark>& stack = m_engine.m_bookmarks;
     const std::size_t depth = stack.size();
     if (depth < 2) {

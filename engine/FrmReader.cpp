@@ -7,15 +7,16 @@
 #include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "engine/TableEngine.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 
 constexpr std::uint32_t kHeaderSize = 64;
 constexpr std::uint32_t kFormInfoSize = 288;
 
-std::uint32_t Le16(const unsigned char* p) { return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8; }
-std::uint32_t Le24(const unsigned char* p) { return Le16(p) | static_cast<std::uint32_t>(p[2]) << 16; }
-std::uint32_t Le32(const unsigned char* p) { return Le24(p) | static_cast<std::uint32_t>(p[3]) << 24; }
+std::uint32_t Le16(const unsigned char* p) { return static_cast<std::uint32_t>(ReadLittleEndian(p, 2)); }
+std::uint32_t Le24(const unsigned char* p) { return static_cast<std::uint32_t>(ReadLittleEndian(p, 3)); }
+std::uint32_t Le32(const unsigned char* p) { return static_cast<std::uint32_t>(ReadLittleEndian(p, 4)); }
 
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 

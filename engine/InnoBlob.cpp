@@ -4,17 +4,13 @@
 
 #include "app/DralvekOstruneApp.h"
 #include "engine/InnoPage.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 
 // A part's data ends before the page's 8-byte trailer.
 constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
 constexpr std::uint32_t kFilHeaderSize = 38;
-
-std::uint32_t BigEndian32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
-           static_cast<std::uint32_t>(p[2]) << 8 | p[3];
-}
 
 // Hands the parts of the off-page chain named by the reference at the end of field to
 // sink, in chain order. The chain ends at its last part, at the total length, at a page
@@ -24,10 +20,10 @@ std::uint32_t BigEndian32(const unsigned char* p) {
 template <typename Sink>
 void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint32_t count, Sink&& sink) {
     const unsigned char* ref = field + count - INNO_EXTERN_REF_SIZE;
-    std::uint32_t page = BigEndian32(ref + 4);
-    std::uint32_t offset = BigEndian32(ref + 8);
+    std::uint32_t page = static_cast<std::uint32_t>(ReadBigEndian(ref + 4, 4));
+    std::uint32_t offset = static_cast<std::uint32_t>(ReadBigEndian(ref + 8, 4));
     // The low half of the 8-byte length; the high half carries only flags.
-    const std::uint32_t total = BigEndian32(ref + 16);
+    const std::uint32_t total = static_cast<std::uint32_t>(ReadBigEndian(ref + 16, 4));
 
     CFile& source = engine.m_bReadingIbd ? engine.m_fileIbd : engine.m_fileIbdata;
     const std::uint64_t pageCount = engine.m_bReadingIbd ? engine.m_nIbdPages : engine.m_nIbdataPages;

@@ -1,6 +1,7 @@
 #include <new>
 
 #include "engine/TableEngine.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
 
@@ -17,12 +18,6 @@ constexpr std::uint32_t kMaxColumnDefs = 2 * 4096 + 1;
 
 constexpr std::uint16_t kOptionPackRecord = 0x0001;
 constexpr std::uint16_t kOptionCompressRecord = 0x0004;
-
-std::uint64_t BigEndian(const unsigned char* p, int bytes) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
-    return v;
-}
 
 // Reads definitions one at a time and knows when the file has run out.
 class HeaderReader {
@@ -61,11 +56,11 @@ bool CTableEngine::ReadMyiHeader(const CString& path) {
 
         unsigned char state[kStateHeaderLength] = {};
         m_fileMyi.Read(state, sizeof state);
-        const auto options = static_cast<std::uint16_t>(BigEndian(state + 4, 2));
+        const auto options = static_cast<std::uint16_t>(ReadBigEndian(state + 4, 2));
         if (options & kOptionCompressRecord) m_nRowFormat = 2;
         else if (options & kOptionPackRecord) m_nRowFormat = 1;
         else m_nRowFormat = 0;
-        const std::uint64_t basePos = BigEndian(state + 12, 2);
+        const std::uint64_t basePos = ReadBigEndian(state + 12, 2);
         const std::uint32_t uniques = state[19];
 
         if (basePos >= length) {
@@ -79,28 +74,28 @@ bool CTableEngine::ReadMyiHeader(const CString& path) {
         unsigned char base[kBaseInfoLength] = {};
         m_fileMyi.Read(base, sizeof base);
         MyIsamBaseInfo& b = m_myiBase;
-        b.keystart = BigEndian(base + 0, 8);
-        b.max_data_file_length = BigEndian(base + 8, 8);
-        b.max_key_file_length = BigEndian(base + 16, 8);
-        b.records = BigEndian(base + 24, 8);
-        b.reloc = BigEndian(base + 32, 8);
-        b.mean_row_length = static_cast<std::uint32_t>(BigEndian(base + 40, 4));
-        b.reclength = static_cast<std::uint32_t>(BigEndian(base + 44, 4));
-        b.pack_reclength = static_cast<std::uint32_t>(BigEndian(base + 48, 4));
-        b.min_pack_length = static_cast<std::uint32_t>(BigEndian(base + 52, 4));
-        b.max_pack_length = static_cast<std::uint32_t>(BigEndian(base + 56, 4));
-        b.min_block_length = static_cast<std::uint32_t>(BigEndian(base + 60, 4));
-        b.fields = static_cast<std::uint32_t>(BigEndian(base + 64, 4));
-        b.pack_fields = static_cast<std::uint32_t>(BigEndian(base + 68, 4));
+        b.keystart = ReadBigEndian(base + 0, 8);
+        b.max_data_file_length = ReadBigEndian(base + 8, 8);
+        b.max_key_file_length = ReadBigEndian(base + 16, 8);
+        b.records = ReadBigEndian(base + 24, 8);
+        b.reloc = ReadBigEndian(base + 32, 8);
+        b.mean_row_length = static_cast<std::uint32_t>(ReadBigEndian(base + 40, 4));
+        b.reclength = static_cast<std::uint32_t>(ReadBigEndian(base + 44, 4));
+        b.pack_reclength = static_cast<std::uint32_t>(ReadBigEndian(base + 48, 4));
+        b.min_pack_length = static_cast<std::uint32_t>(ReadBigEndian(base + 52, 4));
+        b.max_pack_length = static_cast<std::uint32_t>(ReadBigEndian(base + 56, 4));
+        b.min_block_length = static_cast<std::uint32_t>(ReadBigEndian(base + 60, 4));
+        b.fields = static_cast<std::uint32_t>(ReadBigEndian(base + 64, 4));
+        b.pack_fields = static_cast<std::uint32_t>(ReadBigEndian(base + 68, 4));
         b.rec_reflength = base[72];
         b.key_reflength = base[73];
         b.keys = base[74];
         b.auto_key = base[75];
-        b.pack_bits = static_cast<std::uint16_t>(BigEndian(base + 76, 2));
-        b.blobs = static_cast<std::uint16_t>(BigEndian(base + 78, 2));
-        b.max_key_block_length = static_cast<std::uint16_t>(BigEndian(base + 80, 2));
-        b.max_key_length = static_cast<std::uint16_t>(BigEndian(base + 82, 2));
-        b.extra_alloc_bytes = static_cast<std::uint16_t>(BigEndian(base + 84, 2));
+        b.pack_bits = static_cast<std::uint16_t>(ReadBigEndian(base + 76, 2));
+        b.blobs = static_cast<std::uint16_t>(ReadBigEndian(base + 78, 2));
+        b.max_key_block_length = static_cast<std::uint16_t>(ReadBigEndian(base + 80, 2));
+        b.max_key_length = static_cast<std::uint16_t>(ReadBigEndian(base + 82, 2));
+        b.extra_alloc_bytes = static_cast<std::uint16_t>(ReadBigEndian(base + 84, 2));
         for (int i = 0; i < 4; ++i) {
             b.raw_group1[i] = base[86 + i];
             b.raw_group2[i] = base[90 + i];
@@ -118,7 +113,7 @@ bool CTableEngine::ReadMyiHeader(const CString& path) {
         for (std::uint32_t u = 0; complete && u < uniques; ++u) {
             unsigned char uniqueHeader[kUniqueHeaderLength] = {};
             complete = reader.ReadExact(uniqueHeader, sizeof uniqueHeader) &&
-                       reader.Skip(BigEndian(uniqueHeader, 2) * kSegmentLength) && !reader.AtEnd();
+                       reader.Skip(ReadBigEndian(uniqueHeader, 2) * kSegmentLength) && !reader.AtEnd();
         }
 
         const std::uint32_t fields = b.fields < kMaxColumnDefs ? b.fields : kMaxColumnDefs;
@@ -126,10 +121,10 @@ bool CTableEngine::ReadMyiHeader(const CString& path) {
             unsigned char def[kColumnDefLength] = {};
             if (!reader.ReadExact(def, sizeof def)) break;  // cut off: not a definition
             m_recinfoScratch = RecinfoEntry();
-            m_recinfoScratch.m_nType = static_cast<std::uint16_t>(BigEndian(def + 0, 2));
-            m_recinfoScratch.m_nLength = static_cast<std::uint16_t>(BigEndian(def + 2, 2));
+            m_recinfoScratch.m_nType = static_cast<std::uint16_t>(ReadBigEndian(def + 0, 2));
+            m_recinfoScratch.m_nLength = static_cast<std::uint16_t>(ReadBigEndian(def + 2, 2));
             m_recinfoScratch.m_nNullBit = def[4];
-            m_recinfoScratch.m_nNullPos = static_cast<std::uint16_t>(BigEndian(def + 5, 2));
+            m_recinfoScratch.m_nNullPos = static_cast<std::uint16_t>(ReadBigEndian(def + 5, 2));
             m_recinfo.push_back(m_recinfoScratch);
             if (reader.AtEnd()) break;
         }

@@ -3,24 +3,9 @@
 
 #include "engine/FieldValue.h"
 #include "engine/TableEngine.h"
+#include "platform/core/ByteOrder.h"
 
 namespace {
-
-std::uint32_t BigEndian(const unsigned char* p, int bytes) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
-    return v;
-}
-
-std::uint64_t BigEndian64(const unsigned char* p) {
-    return (std::uint64_t{BigEndian(p, 4)} << 32) | BigEndian(p + 4, 4);
-}
-
-std::uint32_t LittleEndian(const unsigned char* p, std::uint32_t bytes) {
-    std::uint32_t v = 0;
-    for (std::uint32_t i = bytes; i > 0; --i) v = (v << 8) | p[i - 1];
-    return v;
-}
 
 // Pointer bytes that follow a blob's length in its record slot.
 constexpr std::uint32_t kBlobPointerBytes = 8;
@@ -50,76 +35,76 @@ std::uint32_t CTableEngine::GetBlockInfo(BlockInfo& info, std::uint64_t position
     info.m_nFilePos = position;
     switch (type) {
     case 0:
-        info.m_nBlockLen = BigEndian(h + 1, 3);
-        info.m_nNextFilePos = BigEndian64(h + 4);
-        info.m_nPrevFilePos = BigEndian64(h + 12);
+        info.m_nBlockLen = ReadBigEndian(h + 1, 3);
+        info.m_nNextFilePos = ReadBigEndian(h + 4, 8);
+        info.m_nPrevFilePos = ReadBigEndian(h + 12, 8);
         return flags | BLOCK_DELETED;
     case 1:
-        info.m_nRecLen = info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 1, 2);
+        info.m_nRecLen = info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 1, 2);
         info.m_nFilePos += 3;
         return flags | BLOCK_FIRST | BLOCK_LAST;
     case 2:
-        info.m_nRecLen = info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 1, 3);
+        info.m_nRecLen = info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 1, 3);
         info.m_nFilePos += 4;
         return flags | BLOCK_FIRST | BLOCK_LAST;
     case 3:
-        info.m_nRecLen = info.m_nDataLen = BigEndian(h + 1, 2);
+        info.m_nRecLen = info.m_nDataLen = ReadBigEndian(h + 1, 2);
         info.m_nBlockLen = info.m_nDataLen + h[3];
         info.m_nFilePos += 4;
         return flags | BLOCK_FIRST | BLOCK_LAST;
     case 4:
-        info.m_nRecLen = info.m_nDataLen = BigEndian(h + 1, 3);
+        info.m_nRecLen = info.m_nDataLen = ReadBigEndian(h + 1, 3);
         info.m_nBlockLen = info.m_nDataLen + h[4];
         info.m_nFilePos += 5;
         return flags | BLOCK_FIRST | BLOCK_LAST;
     case 5:
-        info.m_nRecLen = BigEndian(h + 1, 2);
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 3, 2);
-        info.m_nNextFilePos = BigEndian64(h + 5);
+        info.m_nRecLen = ReadBigEndian(h + 1, 2);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 3, 2);
+        info.m_nNextFilePos = ReadBigEndian(h + 5, 8);
         info.m_nSecondRead = 1;
         info.m_nFilePos += 13;
         return flags | BLOCK_FIRST;
     case 6:
-        info.m_nRecLen = BigEndian(h + 1, 3);
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 4, 3);
-        info.m_nNextFilePos = BigEndian64(h + 7);
+        info.m_nRecLen = ReadBigEndian(h + 1, 3);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 4, 3);
+        info.m_nNextFilePos = ReadBigEndian(h + 7, 8);
         info.m_nSecondRead = 1;
         info.m_nFilePos += 15;
         return flags | BLOCK_FIRST;
     case 7:
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 1, 2);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 1, 2);
         info.m_nFilePos += 3;
         return flags | BLOCK_LAST;
     case 8:
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 1, 3);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 1, 3);
         info.m_nFilePos += 4;
         return flags | BLOCK_LAST;
     case 9:
-        info.m_nDataLen = BigEndian(h + 1, 2);
+        info.m_nDataLen = ReadBigEndian(h + 1, 2);
         info.m_nBlockLen = info.m_nDataLen + h[3];
         info.m_nFilePos += 4;
         return flags | BLOCK_LAST;
     case 10:
-        info.m_nDataLen = BigEndian(h + 1, 3);
+        info.m_nDataLen = ReadBigEndian(h + 1, 3);
         info.m_nBlockLen = info.m_nDataLen + h[4];
         info.m_nFilePos += 5;
         return flags | BLOCK_LAST;
     case 11:
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 1, 2);
-        info.m_nNextFilePos = BigEndian64(h + 3);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 1, 2);
+        info.m_nNextFilePos = ReadBigEndian(h + 3, 8);
         info.m_nSecondRead = 1;
         info.m_nFilePos += 11;
         return flags;
     case 12:
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 1, 3);
-        info.m_nNextFilePos = BigEndian64(h + 4);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 1, 3);
+        info.m_nNextFilePos = ReadBigEndian(h + 4, 8);
         info.m_nSecondRead = 1;
         info.m_nFilePos += 12;
         return flags;
     default:  // 13
-        info.m_nRecLen = BigEndian(h + 1, 4);
-        info.m_nDataLen = info.m_nBlockLen = BigEndian(h + 5, 3);
-        info.m_nNextFilePos = BigEndian64(h + 8);
+        info.m_nRecLen = ReadBigEndian(h + 1, 4);
+        info.m_nDataLen = info.m_nBlockLen = ReadBigEndian(h + 5, 3);
+        info.m_nNextFilePos = ReadBigEndian(h + 8, 8);
         info.m_nSecondRead = 1;
         info.m_nFilePos += 16;
         return flags | BLOCK_FIRST;
@@ -195,7 +180,7 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
                         break;
                     }
                     prefix = 3;
-                    n = BigEndian(record + at + 1, 2);
+                    n = ReadBigEndian(record + at + 1, 2);
                 }
                 limit = L - 2;
             }
@@ -273,7 +258,7 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
                 ok = false;
                 break;
             }
-            const std::uint64_t dataLength = sizeBytes ? LittleEndian(record + at, sizeBytes) : 0;
+            const std::uint64_t dataLength = sizeBytes ? ReadLittleEndian(record + at, sizeBytes) : 0;
             const std::uint64_t rest = left - sizeBytes;
             if (dataLength > rest || std::int64_t(rest - dataLength) < needed) {
                 ok = false;
