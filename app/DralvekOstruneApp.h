@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 
@@ -32,7 +33,8 @@ public:
     ~CDralvekOstruneApp() override;
 
     std::uint32_t m_nAppLook;
-    std::int32_t m_bBusy;
+    // Set from the GUI thread and the scan worker: taken and released atomically.
+    std::atomic<std::int32_t> m_bBusy;
     CString m_strDatabaseFolder;
     CString m_strTempFolder;
     CString m_strLogFolder;

@@ -42,8 +42,10 @@ class BusyScope {
 public:
     BusyScope() : m_app(GetDralvekApp()) {}
     bool Enter() {
-        if (m_app && m_app->m_bBusy == 1) return false;
-        if (m_app) m_app->m_bBusy = 1;
+        if (m_app) {
+            std::int32_t idle = 0;
+            if (!m_app->m_bBusy.compare_exchange_strong(idle, 1)) return false;
+        }
         m_entered = true;
         return true;
     }

@@ -1,0 +1,613 @@
+#include "app/MainFrame.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "app/AboutDlg.h"
+#include "app/AppLooks.h"
+#include "app/DralvekOstruneApp.h"
+#include "app/LogFile.h"
+#include "app/RecordsPanel.h"
+#include "app/WindowImages.h"
+#include "app/WindowTexts.h"
+#include "platform/ui/GuiThread.h"
+#include "platform/ui/ProfileStore.h"
+#include "platform/ui/Prompts.h"
+#include "platform/ui/QtText.h"
+
+namespace {
+
+CMainFrame* g_mainFrame = nullptr;
+
+QLabel* PlainLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// A label that runs a call when clicked: the status bar's link.
+class CLinkLabel : public QLabel {
+public:
+    CLinkLabel(const QString& text, QWidget* parent, std::function<void()> onClick)
+        : QLabel(text, parent), m_onClick(std::move(onClick)) {
+        setTextFormat(Qt::PlainText);
+        setCursor(Qt::PointingHandCursor);
+        QFont f = font();
+        f.setUnderline(true);
+        setFont(f);
+    }
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && m_onClick) m_onClick();
+    }
+
+private:
+    std::function<void()> m_onClick;
+};
+
+}  // namespace
+
+CMainFrame* TheMainFrame() { return g_mainFrame; }
+
+// --- ribbon --------------------------------------------------------------------------
+
+CRibbonBar::CRibbonBar(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("ribbon"));
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 2, 4, 2);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(0);
+
+    auto* appButton = new QToolButton(this);
+    appButton->setObjectName(QStringLiteral("applicationButton"));
+    appButton->setIcon(QIcon(ResourceImage(IDB_APP_BUTTON)));
+    appButton->setIconSize(QSize(42, 42));
+    appButton->setAutoRaise(true);
+    appButton->setFixedSize(48, 48);
+    grid->addWidget(appButton, 0, 0, 2, 1, Qt::AlignTop);
+
+    m_category = PlainLabel(QStringLiteral("RaDAZ Idevurod Orerudiz"), this);
+    m_category->setObjectName(QStringLiteral("categoryTab"));
+    m_category->setContentsMargins(10, 3, 10, 3);
+    grid->addWidget(m_category, 0, 1, Qt::AlignLeft | Qt::AlignBottom);
+
+    auto* groupsRow = new QWidget(this);
+    groupsRow->setObjectName(QStringLiteral("ribbonGroups"));
+    auto* groups = new QHBoxLayout(groupsRow);
+    groups->setContentsMargins(0, 0, 0, 0);
+    groups->setSpacing(4);
+    for (const char* caption : {"", "About"}) {
+        auto* group = new QFrame(groupsRow);
+        group->setObjectName(QStringLiteral("ribbonGroup"));
+        auto* column = new QVBoxLayout(group);
+        column->setContentsMargins(4, 2, 4, 1);
+        column->setSpacing(0);
+        auto* buttons = new QHBoxLayout;
+        buttons->setSpacing(2);
+        column->addLayout(buttons);
+        QLabel* label = PlainLabel(QLatin1String(caption), group);
+        label->setObjectName(QStringLiteral("ribbonGroupCaption"));
+        label->setAlignment(Qt::AlignHCenter);
+        label->setMinimumHeight(label->fontMetrics().height());
+        column->addWidget(label);
+        groups->addWidget(group);
+        m_groups.push_back(group);
+        m_groupCaptions.push_back(label);
+    }
+    groups->addStretch(1);
+    grid->addWidget(groupsRow, 1, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+QToolButton* CRibbonBar::AddButton(int groupIndex, int id, const CString& label, int image, const CString& toolTip) {
+    QWidget* group = m_groups[static_cast<std::size_t>(groupIndex)];
+    auto* button = new QToolButton(group);
+    button->setObjectName(QStringLiteral("command%1").arg(id));
+    button->setText(ToQString(label));
+    button->setToolTip(ToQString(toolTip));
+    button->setIcon(QIcon(RibbonImage(image, 32)));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setMinimumWidth(std::max(52, button->fontMetrics().horizontalAdvance(button->text()) + 14));
+    auto* column = static_cast<QVBoxLayout*>(group->layout());
+    static_cast<QHBoxLayout*>(column->itemAt(0)->layout())->addWidget(button);
+    m_buttons.emplace_back(id, button);
+    return button;
+}
+
+QToolButton* CRibbonBar::Button(int id) const {
+    for (const auto& [buttonId, button] : m_buttons)
+        if (buttonId == id) return button;
+    return nullptr;
+}
+
+// --- caption bar, status bar ---------------------------------------------------------
+
+CMyCaptionBar::CMyCaptionBar(QWidget* parent) : QFrame(parent) {
+    setObjectName(QStringLiteral("captionBar"));
+    setFrameShape(QFrame::NoFrame);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(6, 3, 6, 3);
+    row->setSpacing(6);
+    m_image = new QLabel(this);
+    m_image->setPixmap(ResourceImage(IDB_CAPTION_BAR));
+    m_image->setFixedSize(20, 20);
+    row->addWidget(m_image);
+    m_label = PlainLabel(QString(), this);
+    m_label->setObjectName(QStringLiteral("captionText"));
+    m_label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long message is cut at the window's edge rather than widening the window.
+    m_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    row->addWidget(m_label, 1);
+}
+
+void CMyCaptionBar::SetText(const CString& text) {
+    m_label->setText(ToQString(text));
+    m_label->repaint();
+}
+
+CString CMyCaptionBar::Text() const { return FromQString(m_label->text()); }
+
+CRibbonStatusBarCls::CRibbonStatusBarCls(QWidget* parent) : QStatusBar(parent) {
+    setObjectName(QStringLiteral("statusBar"));
+    setSizeGripEnabled(false);
+    m_wndProgress = new QProgressBar(this);
+    m_wndProgress->setObjectName(QStringLiteral("progress"));
+    m_wndProgress->setTextVisible(false);
+    m_wndProgress->setRange(0, 100);
+    m_wndProgress->hide();
+}
+
+void CRibbonStatusBarCls::resizeEvent(QResizeEvent* event) {
+    QStatusBar::resizeEvent(event);
+    // A status bar narrower than the panes beside it leaves the indicator no width at
+    // all, never a negative one.
+    const int width = std::max(0, event->size().width() - kProgressReserved);
+    m_wndProgress->setGeometry(kProgressX, kProgressY, width, kProgressHeight);
+    m_wndProgress->raise();
+}
+
+void CRibbonStatusBarCls::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
+
+// --- log pane, tree pane, view ---------------------------------------------------------
+
+void CLogListModel::InsertRow(int index, const QString& text) {
+    index = std::clamp(index, 0, static_cast<int>(m_rows.size()));
+    beginInsertRows(QModelIndex(), index, index);
+    m_rows.insert(m_rows.begin() + index, text);
+    endInsertRows();
+}
+
+void CLogListModel::Clear() {
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+int CLogListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QVariant CLogListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(m_rows.size())) return {};
+    if (role == Qt::DisplayRole) return m_rows[static_cast<std::size_t>(index.row())];
+    return {};
+}
+
+CDralvekListCtrl::CDralvekListCtrl(QWidget* parent) : QListView(parent), m_model(this) {
+    setObjectName(QStringLiteral("logList"));
+    setModel(&m_model);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A right click neither shows a menu nor reaches the pane.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+COutputWnd::COutputWnd(QWidget* parent) : QDockWidget(QStringLiteral("Output"), parent) {
+    setObjectName(QStringLiteral("outputPane"));
+    setFeatures(QDockWidget::DockWidgetMovable);
+    m_wndLogList = new CDralvekListCtrl(this);
+    m_wndLogList->setFont(QApplication::font());
+    setWidget(m_wndLogList);
+}
+
+CFileView::CFileView(QWidget* parent) : QDockWidget(QStringLiteral("MySQL Database Objects"), parent) {
+    setObjectName(QStringLiteral("fileView"));
+    setFeatures(QDockWidget::DockWidgetMovable);
+    auto* holder = new QWidget(this);
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(1, 1, 1, 1);
+    auto* tree = new QTreeView(holder);
+    tree->setObjectName(QStringLiteral("databaseTree"));
+    tree->setHeaderHidden(true);
+    layout->addWidget(tree);
+    m_wndTree = tree;
+    setWidget(holder);
+}
+
+int CFileView::TreeItemCount() const { return 0; }
+
+int CFileView::TreeCheckedCount() const { return 0; }
+
+CDralvekOstruneView::CDralvekOstruneView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("view"));
+    m_wndRecordsPanel = new CDralvekStatic(this);
+    m_wndRecordsPanel->setObjectName(QStringLiteral("recordsPanel"));
+}
+
+void CDralvekOstruneView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_wndRecordsPanel->setGeometry(0, 0, event->size().width(), event->size().height());
+}
+
+// --- the frame -------------------------------------------------------------------------
+
+CMainFrame::CMainFrame(CDralvekOstruneApp& app, CProfileStore* profile)
+    : m_app(app), m_profile(profile), m_worker(app.m_bBusy) {
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(ToQString(kProductCaption));
+    m_app.m_nAppLook = static_cast<std::uint32_t>(
+        m_profile ? m_profile->GetProfileInt(kProfileSection, kProfileLookEntry, ID_LOOK_DEFAULT) : ID_LOOK_DEFAULT);
+    m_app.m_bBusy = 0;
+    g_mainFrame = this;
+}
+
+CMainFrame::~CMainFrame() {
+    if (g_mainFrame == this) g_mainFrame = nullptr;
+}
+
+bool CMainFrame::OnCreate(bool showSplash) {
+    (void)showSplash;
+    OnApplicationLook(static_cast<int>(m_app.m_nAppLook));
+
+    m_pView = new CDralvekOstruneView(this);
+    setCentralWidget(m_pView);
+
+    auto* top = new QWidget(this);
+    top->setObjectName(QStringLiteral("ribbonAndCaption"));
+    auto* column = new QVBoxLayout(top);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_wndRibbonBar = new CRibbonBar(top);
+    column->addWidget(m_wndRibbonBar);
+    InitRibbon();
+    if (!CreateCaptionBar()) return false;
+    column->addWidget(m_wndCaptionBar);
+    setMenuWidget(top);
+
+    m_wndStatusBar = new CRibbonStatusBarCls(this);
+    m_wndStatusBar->m_link = new CLinkLabel(ToQString(kProductTitle), m_wndStatusBar, [this] { OnHelp(); });
+    m_wndStatusBar->m_link->setObjectName(QStringLiteral("statusLink"));
+    m_wndStatusBar->m_link->setToolTip(QStringLiteral("Help for ") + ToQString(kProductTitle));
+    m_wndStatusBar->m_link->setMaximumWidth(CRibbonStatusBarCls::kProgressX - 12);
+    m_wndStatusBar->addWidget(m_wndStatusBar->m_link);
+    auto* separator = new QFrame(m_wndStatusBar);
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    m_wndStatusBar->addWidget(separator);
+    m_wndStatusBar->m_title = PlainLabel(ToQString(kProductTitle), m_wndStatusBar);
+    m_wndStatusBar->m_title->setObjectName(QStringLiteral("statusTitle"));
+    m_wndStatusBar->addPermanentWidget(m_wndStatusBar->m_title);
+    setStatusBar(m_wndStatusBar);
+
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
+    if (!CreateDockingWindows()) return false;
+
+    m_pLogList = m_pOutputWnd->m_wndLogList;
+    m_pRecordsPanel = m_pView ? m_pView->m_wndRecordsPanel : nullptr;
+    if (m_pRecordsPanel) {
+        m_pRecordsPanel->m_onPreviousRecords = [this] { OnPrevRecords(); };
+        m_pRecordsPanel->m_onNextRecords = [this] { OnNextRecords(); };
+    }
+
+    SetCaptionText(kStartCaption);
+    m_wndStatusBar->m_wndProgress->hide();
+    setWindowState(windowState() | Qt::WindowMaximized);
+
+    m_app.m_nLogLineCount = 1;
+    m_pLogList->m_model.InsertRow(0, ToQString(kFirstLogLine));
+    if (m_app.m_fileLog.IsOpen()) m_app.m_fileLog.Close();
+    OnUpdateStop();
+    return true;
+}
+
+void CMainFrame::InitRibbon() {
+    m_wndRibbonBar->AddButton(0, ID_OPEN_DATABASE, u"Open", 0, u"Open Database file");
+    m_wndRibbonBar->AddButton(0, ID_STOP, u"Stop", 1, u"Stop running process");
+    m_wndRibbonBar->AddButton(0, ID_SAVE_DATA, u"Save MySQL Data", 2, u"Save recovered data");
+    m_wndRibbonBar->AddButton(1, ID_HELP_PAGE, u"Help", 8, u"Help for Dralvek RaDAZ Idevurod Orerudiz");
+    m_wndRibbonBar->AddButton(1, ID_ABOUT, u"About", 9, u"About Dralvek RaDAZ Idevurod Orerudiz");
+    const std::pair<int, void (CMainFrame::*)()> commands[] = {
+        {ID_OPEN_DATABASE, &CMainFrame::OnOpenDatabase}, {ID_STOP, &CMainFrame::OnStop},
+        {ID_SAVE_DATA, &CMainFrame::OnSaveData},         {ID_HELP_PAGE, &CMainFrame::OnHelp},
+        {ID_ABOUT, &CMainFrame::OnAbout},
+    };
+    for (const auto& [id, handler] : commands)
+        connect(m_wndRibbonBar->Button(id), &QToolButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
+}
+
+bool CMainFrame::CreateCaptionBar() {
+    m_wndCaptionBar = new CMyCaptionBar(this);
+    return m_wndCaptionBar != nullptr;
+}
+
+bool CMainFrame::CreateDockingWindows() {
+    m_pFileView = new CFileView(this);
+    m_pOutputWnd = new COutputWnd(this);
+    addDockWidget(Qt::LeftDockWidgetArea, m_pFileView);
+    addDockWidget(Qt::RightDockWidgetArea, m_pOutputWnd);
+    resizeDocks({m_pFileView, m_pOutputWnd}, {200, 400}, Qt::Horizontal);
+    return true;
+}
+
+void CMainFrame::OnApplicationLook(int id) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int previous = NormaliseLook(static_cast<int>(m_app.m_nAppLook));
+    m_app.m_nAppLook = static_cast<std::uint32_t>(id);
+    // An id the program does not know keeps the Office 2007 look in its current colours.
+    int look = NormaliseLook(id);
+    if (look != id) look = previous >= ID_LOOK_DEFAULT ? previous : ID_LOOK_DEFAULT;
+    const LookColours colours = ColoursOfLook(look);
+    QApplication::setPalette(PaletteOfLook(look));
+    const QString sheet =
+        QStringLiteral(
+            "#ribbon { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2);"
+            " border-bottom: 1px solid %3; }"
+            "#ribbon QLabel, #ribbon QToolButton { color: %4; background: transparent; }"
+            "#categoryTab { background: %5; border: 1px solid %3; border-bottom: none;"
+            " border-top-left-radius: 3px; border-top-right-radius: 3px; font-weight: bold; }"
+            "#ribbonGroup { background: %5; border: 1px solid %3; border-radius: 3px; }"
+            "#captionBar { background: %6; border-bottom: 1px solid %3; }"
+            "#captionBar QLabel { color: black; }")
+            .arg(colours.ribbon.lighter(104).name(), colours.ribbon.darker(104).name(), colours.ribbonEdge.name(),
+                 colours.ribbonText.name(), colours.ribbon.lighter(106).name(),
+                 QColor(0xff, 0xff, 0xff).name());
+    setStyleSheet(sheet);
+    update();
+    if (m_profile) m_profile->WriteProfileInt(kProfileSection, kProfileLookEntry, id);
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::Inform(const CString& text) {
+    Prompts().MessageBox(this, text, kProductCaption, PromptIcon::Information, PromptButtons::Ok);
+}
+
+void CMainFrame::SetCaptionText(const CString& text) {
+    if (m_wndCaptionBar) m_wndCaptionBar->SetText(text);
+}
+
+void CMainFrame::InsertLogRow(const CString& text) {
+    if (!m_pLogList) return;
+    m_pLogList->m_model.InsertRow(m_app.m_nLogLineCount, ToQString(text));
+    m_app.m_nLogLineCount = m_app.m_nLogLineCount + 1;
+    m_pLogList->scrollToBottom();
+}
+
+void CMainFrame::AddLogLine(const CString& text) {
+    CallOnGuiThread([this, &text] {
+        InsertLogRow(text);
+        if (!m_app.m_fileLog.IsOpen()) return;
+        std::string reason;
+        if (AppendLogLine(m_app.m_fileLog, text, reason)) return;
+        // A log that cannot be written does not end the work; the pane says so once.
+        if (m_bLogWriteFailed) return;
+        m_bLogWriteFailed = true;
+        InsertLogRow(CString(u"The scan log file could not be written (") + CString::FromUtf8(reason) + u"): " +
+                     m_app.m_strLogFilePath + u". Further log lines are only in this pane.");
+    });
+}
+
+void CMainFrame::OnUpdateStop() {
+    if (!m_wndRibbonBar) return;
+    if (QToolButton* stop = m_wndRibbonBar->Button(ID_STOP)) stop->setEnabled(m_app.m_bBusy != 0);
+}
+
+bool CMainFrame::StartWorker(std::function<void()> job) {
+    const bool started = m_worker.Start(std::move(job), [this] { PostToGuiThread([this] { OnWorkerEnded(); }); });
+    OnUpdateStop();
+    return started;
+}
+
+void CMainFrame::OnWorkerEnded() {
+    m_worker.Finish();
+    m_bLogWriteFailed = false;
+    OnUpdateStop();
+    if (m_nClosePending != 0) FinishClose(m_nClosePending == 1);
+}
+
+// --- commands --------------------------------------------------------------------------
+
+void CMainFrame::OnOpenDatabase() {
+    if (m_app.m_bBusy == 1) {
+        Inform(kPleaseWait);
+        return;
+    }
+    m_worker.ClearStopRequest();
+    BeginOpen(m_strProposedFolder);
+}
+
+void CMainFrame::BeginOpen(const CString& proposedFolder) {
+    // The folder-settings dialog and the scan take over here.
+    CString text(u"Scanning a data folder is not part of this version yet.");
+    if (!proposedFolder.IsEmpty()) text += CString(u"\nFolder given: ") + proposedFolder;
+    Inform(text);
+}
+
+void CMainFrame::OnStop() {
+    if (m_app.m_bBusy != 1) return;
+    if (Prompts().MessageBox(this, kAskStop, kProductCaption, PromptIcon::Information, PromptButtons::YesNo) !=
+        PromptAnswer::Yes)
+        return;
+    // The busy flag stays until the worker has ended at its next folder or file.
+    m_worker.RequestStop();
+}
+
+void CMainFrame::OnSaveData() {
+    if (m_app.m_bBusy == 1) {
+        Inform(kPleaseWait);
+        return;
+    }
+    if (m_pFileView->TreeCheckedCount() == 0) {
+        Inform(kSelectFolderToSave);
+        return;
+    }
+    Inform(u"Saving recovered data is not part of this version yet.");
+}
+
+void CMainFrame::OnScanRecords() {
+    if (m_app.m_bBusy == 1) {
+        Inform(kPleaseWait);
+        return;
+    }
+    if (m_pFileView->TreeItemCount() == 0) Inform(kSelectFileToScan);
+}
+
+CString CMainFrame::HelpPagePath() {
+    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    if (QFileInfo::exists(besideProgram)) return FromQString(besideProgram);
+#ifdef DRALVEK_DATA_DIR
+    const QString installed = QStringLiteral(DRALVEK_DATA_DIR "/help/index.html");
+    if (QFileInfo::exists(installed)) return FromQString(installed);
+#endif
+    return FromQString(besideProgram);
+}
+
+void CMainFrame::OnHelp() {
+    if (m_app.m_bBusy == 1) {
+        Inform(kPleaseStopToContinue);
+        return;
+    }
+    const CString page = HelpPagePath();
+    if (!Prompts().OpenAddress(page)) AddLogLine(CString(u"The help page could not be opened: ") + page);
+}
+
+void CMainFrame::OnAbout() {
+    if (m_app.m_bBusy == 1) {
+        Inform(kPleaseStopToContinue);
+        return;
+    }
+    Prompts().RunDialog(TheAboutDialog());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    OnClose();
+}
+
+void CMainFrame::OnClose() {
+    if (m_nClosePending != 0) return;
+    // A worker asked to stop is let finish its file; a running one must be stopped first.
+    if (m_app.m_bBusy == 1 && !(m_worker.IsRunning() && m_worker.StopRequested())) {
+        Inform(kPleaseStopToClose);
+        return;
+    }
+    if (Prompts().MessageBox(this, kAskClose, kProductCaption, PromptIcon::Question, PromptButtons::YesNo) !=
+        PromptAnswer::Yes)
+        return;
+    if (m_worker.IsRunning()) {
+        m_nClosePending = 1;
+        SetCaptionText(u"Closing once the stopped process has ended.");
+        return;
+    }
+    FinishClose(true);
+}
+
+void CMainFrame::CloseFromSystem() {
+    if (m_worker.IsRunning()) {
+        m_worker.RequestStop();
+        if (m_nClosePending == 0) m_nClosePending = 2;
+        return;
+    }
+    FinishClose(false);
+}
+
+void CMainFrame::FinishClose(bool interactive) {
+    m_nClosePending = 0;
+    if (m_engine.m_fileIbdata.IsOpen()) m_engine.m_fileIbdata.Close();
+    if (m_engine.m_fileIbd.IsOpen()) m_engine.m_fileIbd.Close();
+    if (m_engine.m_fileMyd.IsOpen()) m_engine.m_fileMyd.Close();
+    if (!m_app.m_strLogFilePath.IsEmpty() && QFileInfo::exists(ToQString(m_app.m_strLogFilePath))) {
+        const CString text = CString(kLogFilePathPrefix) + m_app.m_strLogFilePath;
+        if (interactive)
+            Inform(text);
+        else
+            std::fprintf(stderr, "%s\n", ToQString(text).toLocal8Bit().constData());
+    }
+    if (m_app.m_fileLog.IsOpen()) m_app.m_fileLog.Close();
+    Prompts().EndProcess(-1);
+}
+
+// --- tree clicks, paging ------------------------------------------------------------------
+
+void CMainFrame::OnTreeItemClicked(std::uintptr_t item) {
+    if (m_app.m_bBusy == 1) {
+        Inform(kPleaseWait);
+        return;
+    }
+    // Showing the clicked table, keys, view or trigger takes over here.
+    (void)item;
+}
+
+void CMainFrame::ApplyBrowserEffects(const BrowserEffects& effects) {
+    if (!effects.message.IsEmpty()) Inform(effects.message);
+    if (!m_pRecordsPanel) return;
+    if (effects.listRefilled) {
+        m_pRecordsPanel->m_recordModel.Fill(m_engine.m_columns, m_engine.m_rows);
+        m_pRecordsPanel->ShowRecordList();
+    }
+    if (effects.next != ButtonState::Unchanged)
+        m_pRecordsPanel->m_btnNext->setEnabled(effects.next == ButtonState::Enabled);
+    if (effects.previous != ButtonState::Unchanged)
+        m_pRecordsPanel->m_btnPrevious->setEnabled(effects.previous == ButtonState::Enabled);
+    if (effects.captionChanged) {
+        SetCaptionText(effects.caption);
+        m_pRecordsPanel->SetStatusText(effects.caption);
+    }
+}
+
+void CMainFrame::OnPrevRecords() { ApplyBrowserEffects(m_browser.OnPrevRecords()); }
+
+void CMainFrame::OnNextRecords() { ApplyBrowserEffects(m_browser.OnNextRecords()); }
+
+// --- the offered messages -------------------------------------------------------------
+
+void CMainFrame::OnAddLogLine(const char* ansiText) {
+    AddLogLine(CString::FromAnsi(ansiText, ansiText ? std::strlen(ansiText) : 0));
+}
+
+void CMainFrame::OnSetProgressRange(int lower, int upper) {
+    m_wndStatusBar->m_wndProgress->setValue(0);
+    m_wndStatusBar->m_wndProgress->setRange(lower, upper);
+}
+
+void CMainFrame::OnSetProgressPos(int position) { m_wndStatusBar->m_wndProgress->setValue(position); }
+
+void CMainFrame::OnSetSqlText(const char* ansiText) {
+    if (m_pRecordsPanel) m_pRecordsPanel->SetSqlText(CString::FromAnsi(ansiText, ansiText ? std::strlen(ansiText) : 0));
+}
+
+void CMainFrame::OnShowErrorMessage(const CString& text) {
+    Prompts().MessageBox(this, text, kProductCaption, PromptIcon::Error, PromptButtons::Ok);
+}
