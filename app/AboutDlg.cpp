@@ -15,10 +15,10 @@
 
 namespace {
 
-constexpr const char16_t* kNoticeLine = u"Reads MySQL data files without a server; never writes them.";
+constexpr const char16_t* kNoticeLine = u"Source files are only ever read.";
 constexpr const char16_t* kAboutText =
-    u"Recovers MySQL databases from the files a server leaves on disk:\n"
-    u"table definitions, MyISAM and InnoDB tables, views and triggers.";
+    u"Recovers MySQL databases from the files a server leaves on disk: table definitions, "
+    u"MyISAM and InnoDB tables, views and triggers, with no server running.";
 
 QLabel* PlainLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);

@@ -82,6 +82,7 @@ CRibbonBar::CRibbonBar(QWidget* parent) : QFrame(parent) {
     appButton->setIconSize(QSize(42, 42));
     appButton->setAutoRaise(true);
     appButton->setFixedSize(48, 48);
+    appButton->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(appButton, 0, 0, 2, 1, Qt::AlignTop);
 
     m_category = PlainLabel(QStringLiteral("RaDAZ Idevurod Orerudiz"), this);
@@ -127,6 +128,7 @@ QToolButton* CRibbonBar::AddButton(int groupIndex, int id, const CString& label,
     button->setIconSize(QSize(32, 32));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
     button->setMinimumWidth(std::max(52, button->fontMetrics().horizontalAdvance(button->text()) + 14));
     auto* column = static_cast<QVBoxLayout*>(group->layout());
     static_cast<QHBoxLayout*>(column->itemAt(0)->layout())->addWidget(button);
@@ -376,14 +378,19 @@ void CMainFrame::OnApplicationLook(int id) {
             "#ribbon { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2);"
             " border-bottom: 1px solid %3; }"
             "#ribbon QLabel, #ribbon QToolButton { color: %4; background: transparent; }"
+            "#ribbon QToolButton { border: 1px solid transparent; border-radius: 3px; padding: 1px; }"
+            "#ribbon QToolButton:hover { background: %8; border: 1px solid %3; }"
+            "#ribbon QToolButton:pressed { background: %9; }"
             "#categoryTab { background: %5; border: 1px solid %3; border-bottom: none;"
             " border-top-left-radius: 3px; border-top-right-radius: 3px; font-weight: bold; }"
             "#ribbonGroup { background: %5; border: 1px solid %3; border-radius: 3px; }"
             "#captionBar { background: %6; border-bottom: 1px solid %3; }"
-            "#captionBar QLabel { color: black; }")
+            "#captionBar QLabel { color: black; }"
+            "#statusBar QLabel { color: %7; }")
             .arg(colours.ribbon.lighter(104).name(), colours.ribbon.darker(104).name(), colours.ribbonEdge.name(),
                  colours.ribbonText.name(), colours.ribbon.lighter(106).name(),
-                 QColor(0xff, 0xff, 0xff).name());
+                 QColor(0xff, 0xff, 0xff).name(), colours.text.name(), colours.accent.lighter(130).name(),
+                 colours.accent.name());
     setStyleSheet(sheet);
     update();
     if (m_profile) m_profile->WriteProfileInt(kProfileSection, kProfileLookEntry, id);

@@ -1,0 +1,96 @@
+// The window's figures: start to the main window shown, and refilling the record list.
+//
+//   window-bench [--runs N]
+//
+// "start" runs the program's start-up (application object with its collation table, Qt,
+// profile, frame and panes) up to the frame exposed and painted, once per process: run the
+// program several times for several figures. "refill" fills the record list with a page of
+// 1000 rows of 20 and of 1000 columns and paints the view, median of N runs.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include <QApplication>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include "app/DralvekOstruneApp.h"
+#include "app/MainFrame.h"
+#include "app/RecordsPanel.h"
+#include "platform/ui/ProfileStore.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+TablePage MakePage(std::size_t rows, std::size_t columns) {
+    TablePage page;
+    TableRow row(columns);
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            CString text;
+            text.Format(u"%d-%d value", static_cast<int>(r), static_cast<int>(c));
+            row[c].m_strValue = text;
+        }
+        page.push_back(row);
+    }
+    return page;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Clock::time_point start = Clock::now();
+    int runs = 15;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+
+    CDralvekOstruneApp app;
+    QApplication qtApp(argc, argv);
+    QTemporaryDir profileRoot;
+    CProfileStore::SetRootFolder(profileRoot.path());
+    CProfileStore profile(u"DralvekMySqlReVuvUrevve22.08", u"bench");
+    CMainFrame frame(app, &profile);
+    if (!frame.OnCreate(false)) return 1;
+    frame.show();
+    while (!frame.windowHandle() || !frame.windowHandle()->isExposed()) QCoreApplication::processEvents();
+    frame.repaint();
+    QCoreApplication::processEvents();
+    const double startMs = Ms(Clock::now() - start);
+    std::printf("start to main window shown: %.1f ms (target <= 1000)\n", startMs);
+
+    CDralvekStatic& panel = *frame.m_pRecordsPanel;
+    panel.ShowRecordList();
+    struct Case {
+        std::size_t columns;
+        double target;
+    };
+    for (const Case c : {Case{20, 30}, Case{1000, 300}}) {
+        std::vector<ColumnInfo> columns(c.columns);
+        for (std::size_t i = 0; i < c.columns; ++i) columns[i].m_strName.Format(u"column_%d", static_cast<int>(i));
+        // Two pages, so each fill replaces different texts.
+        const TablePage pages[2] = {MakePage(1000, c.columns), MakePage(1000, c.columns)};
+        std::vector<double> times;
+        for (int r = 0; r < runs; ++r) {
+            const Clock::time_point t0 = Clock::now();
+            panel.m_recordModel.Fill(columns, pages[r % 2]);
+            panel.m_wndRecordList->viewport()->repaint();
+            QCoreApplication::processEvents();
+            times.push_back(Ms(Clock::now() - t0));
+        }
+        std::printf("refill 1000 rows x %zu columns: median %.2f ms, max %.2f ms over %d runs (target <= %.0f)\n",
+                    c.columns, Median(times), *std::max_element(times.begin(), times.end()), runs, c.target);
+    }
+    return 0;
+}

@@ -1,0 +1,83 @@
+// Writes pictures of the main window in each look and of the About box.
+//
+//   window-shots OUTDIR [DATADIR DATABASE TABLE]
+//
+// With a table given the records panel shows its first page, so the list is seen filled.
+#include <cstdio>
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+
+#include "app/AboutDlg.h"
+#include "app/DralvekOstruneApp.h"
+#include "app/MainFrame.h"
+#include "app/RecordsPanel.h"
+#include "platform/ui/ProfileStore.h"
+#include "platform/ui/QtText.h"
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Save(QWidget& widget, const QString& path) {
+    Settle();
+    const bool ok = widget.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2 && argc != 5) {
+        std::fprintf(stderr, "usage: window-shots OUTDIR [DATADIR DATABASE TABLE]\n");
+        return 2;
+    }
+    CDralvekOstruneApp app;
+    QApplication qtApp(argc, argv);
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    QTemporaryDir profileRoot;
+    CProfileStore::SetRootFolder(profileRoot.path());
+    CProfileStore profile(u"DralvekMySqlReVuvUrevve22.08", u"shots");
+
+    CMainFrame frame(app, &profile);
+    if (!frame.OnCreate(false)) return 1;
+    frame.setWindowState(Qt::WindowNoState);
+    frame.resize(1280, 800);
+    frame.show();
+    Settle();
+
+    for (int i = 0; i < 6; ++i) frame.AddLogLine(CString(u"log line number ") + CString(static_cast<char16_t>(u'1' + i)));
+    bool ok = true;
+    ok &= Save(frame, out + QStringLiteral("/main-start.png"));
+
+    if (argc == 5) {
+        const CString folder = CString::FromUtf8(argv[2]) + u"/" + CString::FromUtf8(argv[3]);
+        const CString table = CString::FromUtf8(argv[4]);
+        frame.m_browser.ShowTable(folder + u"/" + table, table, CString::FromUtf8(argv[3]) + u"/" + table);
+        frame.m_pRecordsPanel->m_recordModel.Fill(frame.m_engine.m_columns, frame.m_engine.m_rows);
+        frame.m_pRecordsPanel->ShowRecordList();
+        frame.m_pRecordsPanel->SetStatusText(u"1 rows to 1000");
+        frame.SetCaptionText(u"1 rows to 1000");
+    }
+    for (int look = 210; look <= 218; ++look) {
+        frame.OnApplicationLook(look);
+        ok &= Save(frame, out + QStringLiteral("/main-look-%1.png").arg(look));
+    }
+    frame.OnApplicationLook(215);
+
+    CDralvekAboutDlg& about = TheAboutDialog();
+    about.show();
+    ok &= Save(about, out + QStringLiteral("/about.png"));
+    about.m_btnOK->click();
+    DestroyGlobalDialogs();
+    return ok ? 0 : 1;
+}
