@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
@@ -27,6 +26,10 @@
 #include "app/RecordsPanel.h"
 #include "app/WindowImages.h"
 #include "app/WindowTexts.h"
+#include "controls/CheckTreeCtrl.h"
+#include "controls/SplashWnd.h"
+#include "platform/ui/Messages.h"
+#include "platform/ui/GuiPost.h"
 #include "platform/ui/GuiThread.h"
 #include "platform/ui/ProfileStore.h"
 #include "platform/ui/Prompts.h"
@@ -241,17 +244,19 @@ CFileView::CFileView(QWidget* parent) : QDockWidget(QStringLiteral("MySQL Databa
     auto* holder = new QWidget(this);
     auto* layout = new QVBoxLayout(holder);
     layout->setContentsMargins(1, 1, 1, 1);
-    auto* tree = new QTreeView(holder);
-    tree->setObjectName(QStringLiteral("databaseTree"));
-    tree->setHeaderHidden(true);
-    layout->addWidget(tree);
-    m_wndTree = tree;
+    m_wndTree = new CCheckTreeCtrl(holder);
+    m_wndTree->setObjectName(QStringLiteral("databaseTree"));
+    layout->addWidget(m_wndTree);
     setWidget(holder);
+    m_wndTree->Initialize();
+    m_wndTree->m_bPropagateCheck = TRUE;
+    m_wndTree->m_bReadOnly = FALSE;
+    m_wndTree->m_bImages = TRUE;
 }
 
-int CFileView::TreeItemCount() const { return 0; }
+int CFileView::TreeItemCount() const { return static_cast<int>(m_wndTree->GetCount()); }
 
-int CFileView::TreeCheckedCount() const { return 0; }
+int CFileView::TreeCheckedCount() const { return m_wndTree->GetCheckedCount(); }
 
 CDralvekOstruneView::CDralvekOstruneView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("view"));
@@ -267,7 +272,7 @@ void CDralvekOstruneView::resizeEvent(QResizeEvent* event) {
 // --- the frame -------------------------------------------------------------------------
 
 CMainFrame::CMainFrame(CDralvekOstruneApp& app, CProfileStore* profile)
-    : m_app(app), m_profile(profile), m_worker(app.m_bBusy) {
+    : CWnd(this), m_app(app), m_profile(profile), m_worker(app.m_bBusy) {
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(ToQString(kProductCaption));
     m_app.m_nAppLook = static_cast<std::uint32_t>(
@@ -281,7 +286,15 @@ CMainFrame::~CMainFrame() {
 }
 
 bool CMainFrame::OnCreate(bool showSplash) {
-    (void)showSplash;
+    if (showSplash) {
+        // It deletes itself when its time is up.
+        auto* splash = new CSplashWnd;
+        splash->Create(this);
+        splash->SetBitmap();
+        splash->SetText(u"v22.08");
+        splash->repaint();
+        splash->Show();
+    }
     OnApplicationLook(static_cast<int>(m_app.m_nAppLook));
 
     m_pView = new CDralvekOstruneView(this);
@@ -318,11 +331,9 @@ bool CMainFrame::OnCreate(bool showSplash) {
     if (!CreateDockingWindows()) return false;
 
     m_pLogList = m_pOutputWnd->m_wndLogList;
+    m_pTree = m_pFileView->m_wndTree;
+    m_pTree->m_hWndNotify = this;
     m_pRecordsPanel = m_pView ? m_pView->m_wndRecordsPanel : nullptr;
-    if (m_pRecordsPanel) {
-        m_pRecordsPanel->m_onPreviousRecords = [this] { OnPrevRecords(); };
-        m_pRecordsPanel->m_onNextRecords = [this] { OnNextRecords(); };
-    }
 
     SetCaptionText(kStartCaption);
     m_wndStatusBar->m_wndProgress->hide();
@@ -575,6 +586,17 @@ void CMainFrame::OnTreeItemClicked(std::uintptr_t item) {
     }
     // Showing the clicked table, keys, view or trigger takes over here.
     (void)item;
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_TREE_ITEM_CLICKED: OnTreeItemClicked(static_cast<std::uintptr_t>(lParam)); return 0;
+    case WM_PREVIOUS_RECORDS: OnPrevRecords(); return 0;
+    case WM_NEXT_RECORDS: OnNextRecords(); return 0;
+    // The item shown last is forgotten with the items (held by the display of items).
+    case WM_TREE_ITEMS_DELETED: return 0;
+    default: return CWnd::WindowProc(message, wParam, lParam);
+    }
 }
 
 void CMainFrame::ApplyBrowserEffects(const BrowserEffects& effects) {

@@ -17,6 +17,7 @@
 #include "app/WorkerThread.h"
 #include "engine/TableEngine.h"
 #include "platform/core/CString.h"
+#include "platform/ui/Wnd.h"
 
 class CDralvekOstruneApp;
 class CDralvekStatic;
@@ -24,7 +25,7 @@ class CProfileStore;
 class QLabel;
 class QProgressBar;
 class QToolButton;
-class QTreeView;
+class CCheckTreeCtrl;
 
 // The ribbon: the application button, the one category's tab and its two groups of
 // large buttons.
@@ -103,11 +104,11 @@ public:
     CDralvekListCtrl* m_wndLogList = nullptr;
 };
 
-// The tree pane. The check-box tree of the database objects lives here.
+// The tree pane: the check-box tree of the database objects, inset by one pixel.
 class CFileView : public QDockWidget {
 public:
     explicit CFileView(QWidget* parent);
-    QWidget* m_wndTree = nullptr;
+    CCheckTreeCtrl* m_wndTree = nullptr;
     int TreeItemCount() const;
     int TreeCheckedCount() const;
 };
@@ -122,7 +123,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 };
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public CWnd {
 public:
     // profile: where the look is kept; may be null (the default look, nothing stored).
     CMainFrame(CDralvekOstruneApp& app, CProfileStore* profile);
@@ -150,6 +151,9 @@ public:
     void OnTreeItemClicked(std::uintptr_t item);
     void OnPrevRecords();
     void OnNextRecords();
+
+    // The private messages: tree clicks and the end of the tree's items, the paging buttons.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // The offered messages that have no sender in the program.
     void OnAddLogLine(const char* ansiText);
@@ -189,6 +193,7 @@ public:
     CDralvekOstruneView* m_pView = nullptr;
     CDralvekStatic* m_pRecordsPanel = nullptr;
     CDralvekListCtrl* m_pLogList = nullptr;
+    CCheckTreeCtrl* m_pTree = nullptr;
 
     CTableEngine m_engine;
     CTableBrowser m_browser{m_engine};

@@ -11,7 +11,9 @@
 
 #include "app/WindowImages.h"
 #include "app/WindowTexts.h"
+#include "platform/ui/Messages.h"
 #include "platform/ui/QtText.h"
+#include "platform/ui/Wnd.h"
 
 namespace {
 
@@ -128,12 +130,10 @@ CDralvekStatic::CDralvekStatic(QWidget* parent)
     };
     m_btnPrevious = makeButton(IDB_PREVIOUS, "Previous Records", "previousRecords");
     m_btnNext = makeButton(IDB_NEXT, "Next Records", "nextRecords");
-    connect(m_btnPrevious, &QPushButton::clicked, this, [this] {
-        if (m_onPreviousRecords) m_onPreviousRecords();
-    });
-    connect(m_btnNext, &QPushButton::clicked, this, [this] {
-        if (m_onNextRecords) m_onNextRecords();
-    });
+    // The frame's paging runs to its end before the click returns.
+    connect(m_btnPrevious, &QPushButton::clicked, this,
+            [this] { ::SendMessage(CWnd::FromWidget(this), WM_PREVIOUS_RECORDS, 0, 0); });
+    connect(m_btnNext, &QPushButton::clicked, this, [this] { ::SendMessage(CWnd::FromWidget(this), WM_NEXT_RECORDS, 0, 0); });
 
     m_wndStatusLine = new QLabel(this);
     m_wndStatusLine->setObjectName(QStringLiteral("statusLine"));

@@ -66,10 +66,6 @@ public:
     void SetStatusText(const CString& text);
     void SetSqlText(const CString& text);
 
-    // Where the paging buttons' clicks go (the frame's handlers, run before the click returns).
-    std::function<void()> m_onPreviousRecords;
-    std::function<void()> m_onNextRecords;
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
 

@@ -1,12 +1,26 @@
 #pragma once
 
-#include <functional>
+#include <utility>
 
-// Runs call on the GUI thread and returns when it has run: directly when already there,
-// otherwise as a blocking queued call. The GUI thread must never wait on the caller.
-void CallOnGuiThread(const std::function<void()>& call);
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
 
-// Queues call to run on the GUI thread and returns at once.
-void PostToGuiThread(std::function<void()> call);
+// True on the thread that owns the application object (the GUI thread), and while no
+// application object exists (single-threaded start-up and tests).
+inline bool IsGuiThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    return app == nullptr || QThread::currentThread() == app->thread();
+}
 
-bool IsGuiThread();
+// Runs f on the GUI thread and returns once it has run: directly when already there,
+// otherwise as a queued call the caller waits for. The GUI thread must never wait for a
+// thread that is inside this call. Results travel through what f captures.
+template <class F>
+void CallOnGuiThread(F&& f) {
+    if (IsGuiThread()) {
+        std::forward<F>(f)();
+        return;
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::forward<F>(f), Qt::BlockingQueuedConnection);
+}

@@ -2,6 +2,10 @@
 #include <QToolButton>
 
 #include "app/AboutDlg.h"
+#include "app/RecordsPanel.h"
+#include "controls/CheckTreeCtrl.h"
+#include "platform/ui/Messages.h"
+#include <QPushButton>
 #include "WindowTestSupport.h"
 
 namespace {
@@ -211,4 +215,40 @@ TEST(MainFrameClose, SystemCloseStopsTheWorkerFirst) {
     f.frame->CloseFromSystem();
     EXPECT_EQ(f.prompts.Count("end"), 1);
     EXPECT_EQ(f.prompts.Count("message"), 0);
+}
+
+// The tree's messages and the records panel's buttons reach the frame as the private
+// messages, synchronously.
+TEST(MainFrameCommands, PrivateMessagesReachTheFrame) {
+    FrameFixture f;
+    ASSERT_NE(f.frame->m_pTree, nullptr);
+    EXPECT_EQ(f.frame->m_pTree->m_hWndNotify, static_cast<CWnd*>(f.frame.get()));
+    f.app.m_bBusy = 1;
+    for (UINT message : {WM_TREE_ITEM_CLICKED, WM_PREVIOUS_RECORDS, WM_NEXT_RECORDS}) {
+        f.prompts.Forget();
+        ::SendMessage(f.frame.get(), message, 0, 0);
+        EXPECT_EQ(f.prompts.Messages(), std::vector<std::u16string>{kWait}) << message;
+    }
+    f.prompts.Forget();
+    f.frame->m_pRecordsPanel->m_btnNext->click();
+    f.frame->m_pRecordsPanel->m_btnPrevious->click();
+    EXPECT_EQ(f.prompts.Messages(), (std::vector<std::u16string>{kWait, kWait}));
+    f.app.m_bBusy = 0;
+}
+
+// Save and the record scan look at the tree: its items and its check boxes.
+TEST(MainFrameCommands, SaveAndRecordScanWithAFilledTree) {
+    FrameFixture f;
+    CCheckTreeCtrl& tree = *f.frame->m_pTree;
+    HTREEITEM root = tree.InsertItemText(u"MYSQL database", 0, 0, TVI_ROOT);
+    HTREEITEM table = tree.InsertItemText(u"t1", 0, 0, root);
+    f.frame->OnScanRecords();
+    EXPECT_TRUE(f.prompts.Messages().empty()) << "a tree with items: nothing to refuse";
+    f.frame->OnSaveData();
+    EXPECT_EQ(f.prompts.Messages(), std::vector<std::u16string>{u"Please select folder to save the database"});
+    tree.SetCheck(table, TRUE);
+    f.prompts.Forget();
+    f.frame->OnSaveData();
+    ASSERT_EQ(f.prompts.Messages().size(), 1u);
+    EXPECT_NE(f.prompts.Messages()[0], u"Please select folder to save the database");
 }

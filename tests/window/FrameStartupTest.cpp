@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "app/RecordsPanel.h"
+#include "controls/SplashWnd.h"
 #include "WindowTestSupport.h"
 
 namespace {
@@ -122,4 +123,20 @@ TEST(MainFrameStartup, LookIsKeptInTheProfile) {
         EXPECT_EQ(reread.GetProfileInt(u"Workspace", u"ApplicationLook", 0), 212);
         CProfileStore::SetRootFolder(QString());
     }
+}
+
+TEST(MainFrameStartup, SplashComesFirstAndGoesByItself) {
+    TestApp();
+    QTemporaryDir folder;
+    CProfileStore::SetRootFolder(folder.path());
+    CDralvekOstruneApp app;
+    CScriptedPrompts prompts;
+    CMainFrame frame(app, nullptr);
+    ASSERT_TRUE(frame.OnCreate(true));
+    QList<CSplashWnd*> splashes = frame.findChildren<CSplashWnd*>();
+    ASSERT_EQ(splashes.size(), 1);
+    EXPECT_TRUE(splashes[0]->isVisible());
+    EXPECT_EQ(splashes[0]->m_strText, CString(u"v22.08"));
+    EXPECT_TRUE(PumpUntil([&] { return frame.findChildren<CSplashWnd*>().isEmpty(); }, 4000));
+    CProfileStore::SetRootFolder(QString());
 }
