@@ -18,8 +18,12 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "ui_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Headless whatever the environment holds.
+    static const bool headless = qputenv("QT_QPA_PLATFORM", "offscreen");
+    (void)headless;
+    // Never destroyed: Qt's own statics are gone by the time exit handlers would run it.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 }  // namespace

@@ -55,4 +55,5 @@ TEST(AboutBox, TextsAndOnlyOkClosesIt) {
     EXPECT_TRUE(inspected);
     EXPECT_EQ(f.prompts.Count("dialog"), 2);
     EXPECT_EQ(&TheAboutDialog(), &TheAboutDialog());
+    DestroyGlobalDialogs();
 }

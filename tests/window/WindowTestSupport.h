@@ -26,8 +26,12 @@ inline QApplication& TestApp() {
     static int argc = 1;
     static char name[] = "window_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
+    // Headless whatever the environment holds.
+    static const bool headless = qputenv("QT_QPA_PLATFORM", "offscreen");
+    (void)headless;
+    // Never destroyed: Qt's own statics are gone by the time exit handlers would run it.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 // Prompts that answer from a script and remember what was asked.
