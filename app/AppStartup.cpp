@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QScreen>
 #include <QSocketNotifier>
 
 #include "app/AboutDlg.h"
@@ -117,6 +118,8 @@ int RunDralvekOstrune(int argc, char** argv) {
     if (!line.dataFolder.empty()) frame->SetProposedFolder(CString::FromUtf8(line.dataFolder));
     std::unique_ptr<QSocketNotifier> signalNotifier = RouteTerminationSignals();
     QObject::connect(&qtApp, &QGuiApplication::commitDataRequest, frame.get(), [&frame] { frame->CloseFromSystem(); });
+    // Without a window manager nothing maximises the window: it is given the screen itself.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) frame->setGeometry(screen->availableGeometry());
     frame->show();
     if (!line.dataFolder.empty()) QMetaObject::invokeMethod(frame.get(), [&frame] { frame->OnOpenDatabase(); }, Qt::QueuedConnection);
     const int code = QApplication::exec();
