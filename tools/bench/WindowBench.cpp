@@ -5,7 +5,7 @@
 // "start" runs the program's start-up (application object with its collation table, Qt,
 // profile, frame and panes) up to the frame exposed and painted, once per process: run the
 // program several times for several figures. "refill" fills the record list with a page of
-// 1000 rows of 20 and of 1000 columns and paints the view, median of N runs.
+// 1000 rows of 20, 1000 and 4096 columns and paints the view, median of N runs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
     CProfileStore profile(u"DralvekMySqlReVuvUrevve22.08", u"bench");
     CMainFrame frame(app, &profile);
     if (!frame.OnCreate(false)) return 1;
+    // As start-up does: the whole screen even where no window manager maximises.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) frame.setGeometry(screen->availableGeometry());
     frame.show();
     while (!frame.windowHandle() || !frame.windowHandle()->isExposed()) QCoreApplication::processEvents();
     frame.repaint();
@@ -76,7 +79,7 @@ int main(int argc, char** argv) {
         std::size_t columns;
         double target;
     };
-    for (const Case c : {Case{20, 30}, Case{1000, 300}}) {
+    for (const Case c : {Case{20, 30}, Case{1000, 300}, Case{4096, 0}}) {
         std::vector<ColumnInfo> columns(c.columns);
         for (std::size_t i = 0; i < c.columns; ++i) columns[i].m_strName.Format(u"column_%d", static_cast<int>(i));
         // Two pages, so each fill replaces different texts.
@@ -85,12 +88,15 @@ int main(int argc, char** argv) {
         for (int r = 0; r < runs; ++r) {
             const Clock::time_point t0 = Clock::now();
             panel.m_recordModel.Fill(columns, pages[r % 2]);
-            panel.m_wndRecordList->viewport()->repaint();
+            // Drawn into a picture: the cells in view are painted whatever the platform defers.
+            (void)panel.m_wndRecordList->viewport()->grab();
             QCoreApplication::processEvents();
             times.push_back(Ms(Clock::now() - t0));
         }
-        std::printf("refill 1000 rows x %zu columns: median %.2f ms, max %.2f ms over %d runs (target <= %.0f)\n",
-                    c.columns, Median(times), *std::max_element(times.begin(), times.end()), runs, c.target);
+        std::printf("refill 1000 rows x %zu columns: median %.2f ms, max %.2f ms over %d runs", c.columns, Median(times),
+                    *std::max_element(times.begin(), times.end()), runs);
+        if (c.target > 0) std::printf(" (target <= %.0f)", c.target);
+        std::printf("\n");
     }
     return 0;
 }
