@@ -5,7 +5,9 @@
 #include "app/RecordsPanel.h"
 #include "controls/CheckTreeCtrl.h"
 #include "platform/ui/Messages.h"
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTextEdit>
 #include "WindowTestSupport.h"
 
 namespace {
@@ -251,4 +253,29 @@ TEST(MainFrameCommands, SaveAndRecordScanWithAFilledTree) {
     f.frame->OnSaveData();
     ASSERT_EQ(f.prompts.Messages().size(), 1u);
     EXPECT_NE(f.prompts.Messages()[0], u"Please select folder to save the database");
+}
+
+// The messages the frame offers without a sender in the program.
+TEST(MainFrameCommands, OfferedMessages) {
+    FrameFixture f;
+    QProgressBar* progress = f.frame->m_wndStatusBar->m_wndProgress;
+    progress->setRange(0, 10);
+    progress->setValue(7);
+    f.frame->OnSetProgressRange(5, 500);
+    EXPECT_EQ(progress->minimum(), 5);
+    EXPECT_EQ(progress->maximum(), 500);
+    f.frame->OnSetProgressPos(250);
+    EXPECT_EQ(progress->value(), 250);
+
+    // 8-bit texts arrive through the ANSI code page.
+    f.frame->OnSetSqlText("CREATE VIEW v AS SELECT 'caf\xe9'");
+    EXPECT_EQ(f.frame->m_pRecordsPanel->m_wndTextPane->toPlainText(), QStringLiteral("CREATE VIEW v AS SELECT 'caf\u00e9'"));
+    f.frame->OnAddLogLine("na\xefve");
+    EXPECT_EQ(f.frame->m_pLogList->m_model.Row(1), QStringLiteral("na\u00efve"));
+
+    f.frame->OnShowErrorMessage(u"Connection failed");
+    ASSERT_EQ(f.prompts.asked.size(), 1u);
+    EXPECT_EQ(f.prompts.asked[0].text, CString(u"Connection failed"));
+    EXPECT_EQ(f.prompts.asked[0].icon, PromptIcon::Error);
+    EXPECT_EQ(f.prompts.asked[0].caption, CString(u"Dralvek RaDAZ Idevurod Orerudiz v22.08"));
 }
