@@ -100,10 +100,9 @@ QRegion CSplashWnd::CreateRgnFromBitmap(const QImage& bitmap, COLORREF key) {
             if (x > start) runs.append(QRect(start, y, x - start, 1));
         }
     }
-    // The runs are one-pixel bands in row order, left to right: already the form a region
-    // keeps, so they are handed over at once instead of united one by one.
+    // United in row order, so each run joins the end of the region built so far.
     QRegion region;
-    if (!runs.isEmpty()) region.setRects(runs.constData(), static_cast<int>(runs.size()));
+    for (const QRect& run : runs) region += run;
     return region;
 }
 
