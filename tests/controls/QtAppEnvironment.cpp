@@ -3,10 +3,12 @@
 #include <QApplication>
 
 namespace {
-// One application object for the whole run; the suite runs headless (offscreen platform).
+// One application object for the whole run.
 class QtAppEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // Headless unless the runner picked a display server itself (screenshots under Xvfb).
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "controls_tests";
         static char* argv[] = {name, nullptr};
