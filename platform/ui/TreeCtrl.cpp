@@ -238,9 +238,9 @@ BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT mask) {
     const UINT next = (it->state & ~kept) | (state & kept);
     if (next != it->state) {
         it->state = next;
-        // Only this row changes; a check propagation rewrites thousands of states at once,
-        // so no model signal per item.
-        if (!item->isHidden()) viewport()->update(visualItemRect(item));
+        // A check propagation rewrites thousands of states at once: no model signal and no
+        // row geometry per item, one repaint of what is on screen.
+        viewport()->update();
     }
     return TRUE;
 }
