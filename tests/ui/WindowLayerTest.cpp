@@ -127,3 +127,44 @@ TEST(ImageList, MaskColourBecomesTransparentAndStripsAreCut) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the scan does to the tree from its worker, while the GUI thread runs its loop.
+TEST(TreeCtrl, ItemOperationsFromAWorkerRunOnTheGuiThread) {
+    class Recording : public CTreeCtrl {
+    public:
+        std::vector<QThread*> selectionThreads;
+
+    protected:
+        void OnSelchanged(HTREEITEM, HTREEITEM) override { selectionThreads.push_back(QThread::currentThread()); }
+    } tree;
+    std::atomic<bool> done{false};
+    HTREEITEM child = nullptr;
+    LPARAM data = 0;
+    HTREEITEM firstChild = nullptr;
+    std::thread worker([&] {
+        TVINSERTSTRUCT s;
+        s.item.mask = TVIF_TEXT;
+        s.item.pszText = u"root";
+        HTREEITEM root = tree.InsertItem(&s);
+        s.hParent = root;
+        s.item.pszText = u"child";
+        child = tree.InsertItem(&s);
+        tree.SetItemData(child, 7);
+        data = tree.GetItemData(child);
+        firstChild = tree.GetChildItem(root);
+        tree.Expand(root, TVE_EXPAND);
+        tree.SelectItem(child);
+        done = true;
+    });
+    while (!done) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    worker.join();
+    EXPECT_EQ(data, 7);
+    EXPECT_EQ(firstChild, child);
+    EXPECT_EQ(tree.GetSelectedItem(), child);
+    ASSERT_EQ(tree.selectionThreads.size(), 1u);
+    EXPECT_EQ(tree.selectionThreads[0], QThread::currentThread());
+}
+
+}  // namespace

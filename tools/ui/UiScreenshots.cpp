@@ -178,6 +178,8 @@ QImage SplashOnScreen() {
     splash->Create(nullptr);
     splash->SetBitmap();
     splash->SetText(CString(u"v22.08"));
+    std::printf("splash on %s: %s\n", qPrintable(QGuiApplication::platformName()),
+                splash->m_bCanFade ? "fades (the desktop composites)" : "no fading (no compositing)");
     splash->Show();
     Pump(900);  // past the fade-in, before the 2000 ms are up
     const QRect area(splash->m_nX - 20, splash->m_nY - 20, splash->m_nBitmapWidth + 40, splash->m_nBitmapHeight + 40);
