@@ -1,7 +1,7 @@
 #!/bin/sh
 # Pictures of the window controls (check-box strips, a tree with mixed checks, the splash),
 # written into <build>/screenshots/offscreen and, when Xvfb is there, <build>/screenshots/xvfb.
-# Usage: tools/screenshots.sh [build folder]   (default: build)
+# Usage: tools/controls-screenshots.sh [build folder]   (default: build)
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
