@@ -460,16 +460,13 @@ BOOL CCheckTreeCtrl::InitCheckboxImages() {
 }
 
 void CCheckTreeCtrl::LoadSysColors() {
-    const QPalette colours = QApplication::palette(this);
+    const QPalette colours = palette();
     m_crBackground = FromQColor(colours.color(QPalette::Active, QPalette::Base));
     m_crText = FromQColor(colours.color(QPalette::Active, QPalette::Text));
     m_crDisabledText = FromQColor(colours.color(QPalette::Disabled, QPalette::Text));
     m_crHighlight = FromQColor(colours.color(QPalette::Active, QPalette::Highlight));
     m_crHighlightText = FromQColor(colours.color(QPalette::Active, QPalette::HighlightedText));
     m_crSeparator = m_crDisabledText;
-    QPalette own = palette();
-    own.setColor(QPalette::Base, ToQColor(m_crBackground));
-    setPalette(own);
 }
 
 void CCheckTreeCtrl::OnSysColorChange() { LoadSysColors(); }
@@ -749,7 +746,7 @@ void CCheckTreeCtrl::resizeEvent(QResizeEvent* event) {
 
 void CCheckTreeCtrl::changeEvent(QEvent* event) {
     CTreeCtrl::changeEvent(event);
-    if (event->type() == QEvent::ApplicationPaletteChange) OnSysColorChange();
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange) OnSysColorChange();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -124,3 +124,67 @@ TEST_F(RowDrawingTest, NamesThatLookLikeMarkupAreDrawnAndTippedAsText) {
 }
 
 }  // namespace
+
+namespace {
+
+class ColourTest : public TreeTest {
+protected:
+    void TearDown() override {
+        QApplication::setPalette(saved);
+        TreeTest::TearDown();
+    }
+    QPalette saved = QApplication::palette();
+};
+
+TEST_F(ColourTest, SystemColourChangeRecoloursRowsButNotTheStrip) {
+    const QImage stripBefore = tree->m_CheckBoxImages.GetImage(0);
+    QPalette changed = saved;
+    changed.setColor(QPalette::Base, QColor(255, 255, 200));
+    QApplication::setPalette(changed);
+    Pump();
+    EXPECT_EQ(tree->m_crBackground, RGB(255, 255, 200));
+    EXPECT_EQ(tree->m_CheckBoxImages.GetImage(0), stripBefore);
+    HTREEITEM item = Add(u"orders");
+    Paint();
+    QRect row;
+    ASSERT_TRUE(tree->GetItemRect(item, &row, FALSE));
+    const QImage shot = tree->viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(row.right() - 2, row.center().y())), QColor(255, 255, 200));
+}
+
+TEST_F(RowDrawingTest, ItemWithoutRecordShowsAnEmptyTextArea) {
+    TVINSERTSTRUCT bare;
+    bare.item.mask = TVIF_TEXT;
+    bare.item.pszText = u"WWWWWWWW";
+    HTREEITEM item = tree->CTreeCtrl::InsertItem(&bare);
+    Paint();
+    QRect label;
+    ASSERT_TRUE(tree->GetItemRect(item, &label, TRUE));
+    const QImage shot = tree->viewport()->grab().toImage();
+    for (int x = label.left(); x <= label.right(); ++x)
+        for (int y = label.top(); y <= label.bottom(); ++y)
+            ASSERT_EQ(QColor(shot.pixel(x, y)), ToQColor(tree->m_crBackground)) << x << "," << y;
+}
+
+TEST_F(TreeTest, InitializeStartsOverWithCheckBoxesAndTips) {
+    HTREEITEM root = Add(u"root");
+    Add(u"child", root);
+    tree->SetCheck(root, TRUE);
+    tree->Initialize();
+    EXPECT_EQ(tree->GetCount(), 0u);
+    EXPECT_TRUE(tree->m_DataMap.empty());
+    EXPECT_FALSE(tree->m_bPropagateCheck);
+    EXPECT_TRUE(tree->m_bCheckBoxes);
+    EXPECT_TRUE(tree->m_bToolTips);
+    ASSERT_NE(tree->m_pToolTip, nullptr);
+    EXPECT_EQ(tree->m_CheckBoxImages.GetImageCount(), 17);
+    EXPECT_EQ(tree->GetImageList(TVSIL_STATE), &tree->m_CheckBoxImages);
+    // Without propagation a parent's box is its own.
+    HTREEITEM parent = Add(u"parent");
+    HTREEITEM child = Add(u"child", parent);
+    tree->SetCheck(child, TRUE);
+    EXPECT_FALSE(tree->GetCheck(parent));
+    EXPECT_EQ(Image(parent), 1);
+}
+
+}  // namespace
