@@ -44,8 +44,8 @@ constexpr int kTextPadding = 2;
 // Flat classic check box: a one-pixel frame, a white (grey when inactive) square and a
 // check mark; the three-state look is a grey mark on a light ground.
 void DrawClassicCheckBox(QPainter& p, const QRect& r, int check, bool disabled) {
-    const QColor frame = QColor(0, 0, 0);
-    const QColor face = disabled || check == 3 ? QColor(0xE3, 0xE3, 0xE3) : QColor(255, 255, 255);
+    const QColor frame = disabled ? QColor(0x80, 0x80, 0x80) : QColor(0, 0, 0);
+    const QColor face = disabled ? QColor(0xE3, 0xE3, 0xE3) : check == 3 ? QColor(0xF0, 0xF0, 0xF0) : QColor(255, 255, 255);
     const QColor mark = disabled || check == 3 ? QColor(0x80, 0x80, 0x80) : QColor(0, 0, 0);
     p.fillRect(r, face);
     p.setPen(frame);
@@ -460,16 +460,13 @@ BOOL CCheckTreeCtrl::InitCheckboxImages() {
 }
 
 void CCheckTreeCtrl::LoadSysColors() {
-    const QPalette colours = QApplication::palette(this);
+    const QPalette colours = palette();
     m_crBackground = FromQColor(colours.color(QPalette::Active, QPalette::Base));
     m_crText = FromQColor(colours.color(QPalette::Active, QPalette::Text));
     m_crDisabledText = FromQColor(colours.color(QPalette::Disabled, QPalette::Text));
     m_crHighlight = FromQColor(colours.color(QPalette::Active, QPalette::Highlight));
     m_crHighlightText = FromQColor(colours.color(QPalette::Active, QPalette::HighlightedText));
     m_crSeparator = m_crDisabledText;
-    QPalette own = palette();
-    own.setColor(QPalette::Base, ToQColor(m_crBackground));
-    setPalette(own);
 }
 
 void CCheckTreeCtrl::OnSysColorChange() { LoadSysColors(); }
@@ -749,7 +746,7 @@ void CCheckTreeCtrl::resizeEvent(QResizeEvent* event) {
 
 void CCheckTreeCtrl::changeEvent(QEvent* event) {
     CTreeCtrl::changeEvent(event);
-    if (event->type() == QEvent::ApplicationPaletteChange) OnSysColorChange();
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange) OnSysColorChange();
 }
 
 // ---------------------------------------------------------------------------------------

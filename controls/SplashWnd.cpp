@@ -2,6 +2,8 @@
 
 #include "platform/ui/Resources.h"
 
+#include <cstdlib>
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -11,6 +13,11 @@
 #include <QTimerEvent>
 #include <QVector>
 
+#ifdef DRALVEK_HAVE_XCB
+#include <QtGui/qguiapplication_platform.h>
+#include <xcb/xcb.h>
+#endif
+
 // Resources of a static library are registered by a call, at global scope.
 static void InitControlsResources() { Q_INIT_RESOURCE(controls); }
 
@@ -18,11 +25,43 @@ namespace {
 constexpr int kFadeInMs = 500;
 constexpr int kFadeOutMs = 200;
 
-// Fading changes the window's opacity, which only a compositing window system shows;
-// elsewhere the window just appears and goes.
+#ifdef DRALVEK_HAVE_XCB
+// An X server composites windows while some client owns the compositing-manager selection
+// of the screen.
+bool X11Composites() {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    if (connection == nullptr) return false;
+    static const char kSelection[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, sizeof kSelection - 1, kSelection), nullptr);
+    if (atom == nullptr) return false;
+    const xcb_atom_t selection = atom->atom;
+    std::free(atom);
+    if (selection == XCB_ATOM_NONE) return false;
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+    if (owner == nullptr) return false;
+    const bool composited = owner->owner != XCB_NONE;
+    std::free(owner);
+    return composited;
+}
+#endif
+
+// Fading changes the window's opacity, which only a compositing desktop shows; elsewhere
+// the window appears and goes at once.
 bool PlatformCanFade() {
     const QString platform = QGuiApplication::platformName();
-    return !platform.isEmpty() && platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+    if (platform == QLatin1String("xcb")) {
+#ifdef DRALVEK_HAVE_XCB
+        return X11Composites();
+#else
+        return false;
+#endif
+    }
+    // Wayland, Windows and macOS always composite.
+    return platform == QLatin1String("wayland") || platform.startsWith(QLatin1String("wayland-")) ||
+           platform == QLatin1String("windows") || platform == QLatin1String("cocoa");
 }
 
 int AlignmentFromFormat(UINT format) {
@@ -100,10 +139,9 @@ QRegion CSplashWnd::CreateRgnFromBitmap(const QImage& bitmap, COLORREF key) {
             if (x > start) runs.append(QRect(start, y, x - start, 1));
         }
     }
-    // The runs are one-pixel bands in row order, left to right: already the form a region
-    // keeps, so they are handed over at once instead of united one by one.
+    // United in row order, so each run joins the end of the region built so far.
     QRegion region;
-    if (!runs.isEmpty()) region.setRects(runs.constData(), static_cast<int>(runs.size()));
+    for (const QRect& run : runs) region += run;
     return region;
 }
 

@@ -22,11 +22,18 @@ void CToolTipCtrl::Show(QPoint globalPos, const QString& text, UINT toolId) {
         Hide();
         return;
     }
+    QToolTip::showText(globalPos, FormatTip(text, m_nMaxTipWidth), m_pOwner, GetToolRect(toolId));
+}
+
+QString CToolTipCtrl::FormatTip(const QString& text, int maxWidth) {
     // Escaped and wrapped as a paragraph, so a name that looks like markup stays text and
     // long tips wrap at the maximum width.
     QString shown = Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
-    if (m_nMaxTipWidth > 0) shown = QStringLiteral("<div style='max-width:%1px'>%2</div>").arg(m_nMaxTipWidth).arg(shown);
-    QToolTip::showText(globalPos, shown, m_pOwner, GetToolRect(toolId));
+    if (maxWidth > 0) shown = QStringLiteral("<div style='max-width:%1px'>%2</div>").arg(maxWidth).arg(shown);
+    return shown;
 }
 
-void CToolTipCtrl::Hide() { QToolTip::hideText(); }
+void CToolTipCtrl::Hide() {
+    m_strLastText.clear();
+    QToolTip::hideText();
+}

@@ -30,6 +30,8 @@ public:
     // rectangle; an empty text hides the tip.
     void Show(QPoint globalPos, const QString& text, UINT toolId);
     void Hide();
+    // What QToolTip is given for a plain text: escaped, wrapped at the maximum width.
+    static QString FormatTip(const QString& text, int maxWidth);
     const QString& GetLastText() const { return m_strLastText; }
 
 private:

@@ -1,5 +1,7 @@
 #include "platform/ui/TreeCtrl.h"
 
+#include "platform/ui/GuiThread.h"
+
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
@@ -26,6 +28,15 @@ int SubtreeSize(const QTreeWidgetItem* item) {
     int n = 1;
     for (int i = 0; i < item->childCount(); ++i) n += SubtreeSize(item->child(i));
     return n;
+}
+
+// A worker (the scan) may drive the tree; the items and the view belong to the GUI thread,
+// so a call from elsewhere runs there while the caller waits for its answer.
+template <class F>
+auto OnGuiThread(F&& f) {
+    decltype(f()) result{};
+    CallOnGuiThread([&] { result = f(); });
+    return result;
 }
 
 constexpr int kRowHeight = 18;
@@ -63,6 +74,7 @@ CTreeCtrl::CTreeCtrl(QWidget* parent) : QTreeWidget(parent), CWnd(this) {
 CTreeCtrl::~CTreeCtrl() = default;
 
 HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT* pInsert) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return InsertItem(pInsert); });
     if (pInsert == nullptr) return nullptr;
     QTreeWidgetItem* parent = pInsert->hParent;
     if (parent == TVI_ROOT || parent == nullptr) parent = invisibleRootItem();
@@ -90,6 +102,7 @@ HTREEITEM CTreeCtrl::InsertItem(const TVINSERTSTRUCT* pInsert) {
 }
 
 BOOL CTreeCtrl::DeleteItem(HTREEITEM item) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return DeleteItem(item); });
     if (item == TVI_ROOT) return DeleteAllItems();
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     for (QTreeWidgetItem* p = m_hDropHilite; p != nullptr; p = p->parent()) {
@@ -104,6 +117,7 @@ BOOL CTreeCtrl::DeleteItem(HTREEITEM item) {
 }
 
 BOOL CTreeCtrl::DeleteAllItems() {
+    if (!IsGuiThread()) return OnGuiThread([&] { return DeleteAllItems(); });
     OnItemsDeleting();
     m_hDropHilite = nullptr;
     clear();
@@ -112,6 +126,7 @@ BOOL CTreeCtrl::DeleteAllItems() {
 }
 
 BOOL CTreeCtrl::Expand(HTREEITEM item, UINT code) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return Expand(item, code); });
     if (item == nullptr || IsInsertPosition(item) || item->childCount() == 0) return FALSE;
     switch (code & 0x0003) {
     case TVE_COLLAPSE: item->setExpanded(false); break;
@@ -123,6 +138,7 @@ BOOL CTreeCtrl::Expand(HTREEITEM item, UINT code) {
 }
 
 BOOL CTreeCtrl::SelectItem(HTREEITEM item) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return SelectItem(item); });
     if (item == currentItem()) return TRUE;
     if (item != nullptr && IsInsertPosition(item)) return FALSE;
     setCurrentItem(item);
@@ -132,6 +148,7 @@ BOOL CTreeCtrl::SelectItem(HTREEITEM item) {
 }
 
 BOOL CTreeCtrl::SelectDropTarget(HTREEITEM item) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return SelectDropTarget(item); });
     if (item != nullptr && IsInsertPosition(item)) return FALSE;
     if (m_hDropHilite != item) {
         HTREEITEM old = m_hDropHilite;
@@ -143,6 +160,7 @@ BOOL CTreeCtrl::SelectDropTarget(HTREEITEM item) {
 }
 
 BOOL CTreeCtrl::EnsureVisible(HTREEITEM item) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return EnsureVisible(item); });
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent()) p->setExpanded(true);
     scrollToItem(item);
@@ -157,14 +175,19 @@ int CTreeCtrl::RowOf(HTREEITEM item) const {
     return indexFromItem(item).row();
 }
 
-HTREEITEM CTreeCtrl::GetRootItem() const { return topLevelItemCount() > 0 ? topLevelItem(0) : nullptr; }
+HTREEITEM CTreeCtrl::GetRootItem() const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetRootItem(); });
+    return topLevelItemCount() > 0 ? topLevelItem(0) : nullptr;
+}
 
 HTREEITEM CTreeCtrl::GetChildItem(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetChildItem(item); });
     if (item == nullptr || item == TVI_ROOT) return GetRootItem();
     return item->childCount() > 0 ? item->child(0) : nullptr;
 }
 
 HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetNextSiblingItem(item); });
     if (item == nullptr || IsInsertPosition(item)) return nullptr;
     QTreeWidgetItem* parent = item->parent() ? item->parent() : invisibleRootItem();
     const int at = RowOf(item);
@@ -172,6 +195,7 @@ HTREEITEM CTreeCtrl::GetNextSiblingItem(HTREEITEM item) const {
 }
 
 HTREEITEM CTreeCtrl::GetPrevSiblingItem(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetPrevSiblingItem(item); });
     if (item == nullptr || IsInsertPosition(item)) return nullptr;
     QTreeWidgetItem* parent = item->parent() ? item->parent() : invisibleRootItem();
     const int at = RowOf(item);
@@ -179,25 +203,32 @@ HTREEITEM CTreeCtrl::GetPrevSiblingItem(HTREEITEM item) const {
 }
 
 HTREEITEM CTreeCtrl::GetParentItem(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetParentItem(item); });
     if (item == nullptr || IsInsertPosition(item)) return nullptr;
     return item->parent();
 }
 
-HTREEITEM CTreeCtrl::GetSelectedItem() const { return currentItem(); }
+HTREEITEM CTreeCtrl::GetSelectedItem() const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetSelectedItem(); });
+    return currentItem();
+}
 
 HTREEITEM CTreeCtrl::GetFirstVisibleItem() const { return itemAt(QPoint(0, 0)); }
 
 HTREEITEM CTreeCtrl::GetNextVisibleItem(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetNextVisibleItem(item); });
     if (item == nullptr || IsInsertPosition(item)) return nullptr;
     return itemBelow(item);
 }
 
 HTREEITEM CTreeCtrl::GetPrevVisibleItem(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetPrevVisibleItem(item); });
     if (item == nullptr || IsInsertPosition(item)) return nullptr;
     return itemAbove(item);
 }
 
 BOOL CTreeCtrl::ItemHasChildren(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return ItemHasChildren(item); });
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     return item->childCount() > 0 ? TRUE : FALSE;
 }
@@ -210,18 +241,21 @@ UINT CTreeCtrl::GetVisibleCount() const {
 int CTreeCtrl::GetItemHeight() const { return std::max(kRowHeight, fontMetrics().height() + 2); }
 
 CString CTreeCtrl::GetItemText(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetItemText(item); });
     if (item == nullptr || IsInsertPosition(item)) return CString();
     const QString text = item->text(0);
     return CString(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 BOOL CTreeCtrl::SetItemText(HTREEITEM item, LPCTSTR text) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return SetItemText(item, text); });
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     item->setText(0, text ? QString::fromUtf16(text) : QString());
     return TRUE;
 }
 
 UINT CTreeCtrl::GetItemState(HTREEITEM item, UINT mask) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetItemState(item, mask); });
     if (item == nullptr || IsInsertPosition(item)) return 0;
     UINT state = Item(item)->state & ~(TVIS_EXPANDED | TVIS_DROPHILITED);
     if (item->isExpanded()) state |= TVIS_EXPANDED;
@@ -230,6 +264,7 @@ UINT CTreeCtrl::GetItemState(HTREEITEM item, UINT mask) const {
 }
 
 BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT mask) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return SetItemState(item, state, mask); });
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     CTreeItem* it = Item(item);
     if (mask & TVIS_EXPANDED) item->setExpanded((state & TVIS_EXPANDED) != 0);
@@ -238,25 +273,28 @@ BOOL CTreeCtrl::SetItemState(HTREEITEM item, UINT state, UINT mask) {
     const UINT next = (it->state & ~kept) | (state & kept);
     if (next != it->state) {
         it->state = next;
-        // Only this row changes; a check propagation rewrites thousands of states at once,
-        // so no model signal per item.
-        if (!item->isHidden()) viewport()->update(visualItemRect(item));
+        // A check propagation rewrites thousands of states at once: no model signal and no
+        // row geometry per item, one repaint of what is on screen.
+        viewport()->update();
     }
     return TRUE;
 }
 
 LPARAM CTreeCtrl::GetItemData(HTREEITEM item) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetItemData(item); });
     if (item == nullptr || IsInsertPosition(item)) return 0;
     return Item(item)->lParam;
 }
 
 BOOL CTreeCtrl::SetItemData(HTREEITEM item, LPARAM data) {
+    if (!IsGuiThread()) return OnGuiThread([&] { return SetItemData(item, data); });
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     Item(item)->lParam = data;
     return TRUE;
 }
 
 BOOL CTreeCtrl::GetItemImage(HTREEITEM item, int& image, int& selectedImage) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetItemImage(item, image, selectedImage); });
     if (item == nullptr || IsInsertPosition(item)) return FALSE;
     image = Item(item)->image;
     selectedImage = Item(item)->selectedImage;
@@ -290,6 +328,7 @@ CTreeCtrl::RowLayout CTreeCtrl::LayoutItem(HTREEITEM item) const {
 int CTreeCtrl::LabelTextWidth(HTREEITEM item) const { return fontMetrics().horizontalAdvance(item->text(0)); }
 
 BOOL CTreeCtrl::GetItemRect(HTREEITEM item, QRect* rect, BOOL textOnly) const {
+    if (!IsGuiThread()) return OnGuiThread([&] { return GetItemRect(item, rect, textOnly); });
     if (rect == nullptr || item == nullptr || IsInsertPosition(item)) return FALSE;
     const RowLayout layout = LayoutItem(item);
     if (!layout.cell.isValid()) return FALSE;  // under a collapsed parent

@@ -5,6 +5,8 @@
 
 #include "platform/core/CString.h"
 
+#include <atomic>
+
 #include <QRect>
 #include <QTreeWidget>
 
@@ -100,7 +102,8 @@ struct NMTVCUSTOMDRAW {
 // A tree view with the item model of the common tree control: handles, per-item state
 // bits (state image index in bits 12-15), a caller value per item, a caret item, a drop
 // highlight, a normal and a state image list, and hit-testing by regions of a row
-// (indent, button, state icon, icon, label, right of the label).
+// (indent, button, state icon, icon, label, right of the label). The item operations may be
+// called from any thread: off the GUI thread they run there while the caller waits.
 class CTreeCtrl : public QTreeWidget, public CWnd {
     Q_OBJECT
 public:
@@ -131,7 +134,7 @@ public:
     HTREEITEM GetNextVisibleItem(HTREEITEM item) const;
     HTREEITEM GetPrevVisibleItem(HTREEITEM item) const;
     BOOL ItemHasChildren(HTREEITEM item) const;
-    UINT GetCount() const { return m_nCount; }
+    UINT GetCount() const { return m_nCount.load(); }
     // Whole rows that fit in the client area.
     UINT GetVisibleCount() const;
     int GetItemHeight() const;
@@ -189,7 +192,7 @@ protected:
 private:
     friend class CTreeItemDelegate;
     UINT m_nCtrlId = 0;
-    UINT m_nCount = 0;
+    std::atomic<UINT> m_nCount{0};
     HTREEITEM m_hDropHilite = nullptr;
     CImageList* m_pNormalImages = nullptr;
     CImageList* m_pStateImages = nullptr;
