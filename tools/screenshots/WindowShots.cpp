@@ -17,6 +17,7 @@
 #include "app/DralvekOstruneApp.h"
 #include "app/MainFrame.h"
 #include "app/RecordsPanel.h"
+#include "controls/CheckTreeCtrl.h"
 #include "platform/ui/ProfileStore.h"
 #include "platform/ui/QtText.h"
 
@@ -59,14 +60,31 @@ int main(int argc, char** argv) {
     bool ok = true;
     ok &= Save(frame, out + QStringLiteral("/main-start.png"));
 
+    // A tree as a scan of the sample leaves it, so the pane is seen filled.
+    CCheckTreeCtrl& tree = *frame.m_pTree;
+    HTREEITEM root = tree.InsertItemText(u"MYSQL database", 0, 0, TVI_ROOT);
+    HTREEITEM db = tree.InsertItemText(u"sample", 0, 0, root);
+    HTREEITEM tables = tree.InsertItemText(u"Tables", 0, 0, db);
+    for (const char16_t* name : {u"customers", u"orders", u"products"}) {
+        HTREEITEM table = tree.InsertItemText(name, 0, 0, tables);
+        tree.InsertItemText(u"Keys", 0, 0, table);
+    }
+    tree.InsertItemText(u"customer_revenue", 0, 0, tree.InsertItemText(u"Views", 0, 0, db));
+    tree.InsertItemText(u"orders_total", 0, 0, tree.InsertItemText(u"Trigger", 0, 0, db));
+    tree.ExpandBranch(root);
+    tree.SetCheck(tables, TRUE);
+
     if (argc == 5) {
         const CString folder = CString::FromUtf8(argv[2]) + u"/" + CString::FromUtf8(argv[3]);
         const CString table = CString::FromUtf8(argv[4]);
-        frame.m_browser.ShowTable(folder + u"/" + table, table, CString::FromUtf8(argv[3]) + u"/" + table);
+        const BrowserEffects shown =
+            frame.m_browser.ShowTable(folder + u"/" + table, table, CString::FromUtf8(argv[3]) + u"/" + table);
         frame.m_pRecordsPanel->m_recordModel.Fill(frame.m_engine.m_columns, frame.m_engine.m_rows);
         frame.m_pRecordsPanel->ShowRecordList();
-        frame.m_pRecordsPanel->SetStatusText(u"1 rows to 1000");
-        frame.SetCaptionText(u"1 rows to 1000");
+        frame.m_pRecordsPanel->m_btnPrevious->setEnabled(shown.previous != ButtonState::Disabled);
+        frame.m_pRecordsPanel->m_btnNext->setEnabled(shown.next != ButtonState::Disabled);
+        frame.m_pRecordsPanel->SetStatusText(shown.caption);
+        frame.SetCaptionText(shown.caption);
     }
     for (int look = 210; look <= 218; ++look) {
         frame.OnApplicationLook(look);
