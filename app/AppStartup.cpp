@@ -34,21 +34,27 @@ void OnTerminationSignal(int) {
 }
 
 // SIGTERM and SIGINT reach the frame's close logic through a socket the GUI thread reads.
-std::unique_ptr<QSocketNotifier> RouteTerminationSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return nullptr;
+// The handlers come first, so a signal during start-up waits in the socket for the frame.
+bool InstallTerminationHandlers() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return false;
     ::fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
-    auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
-        char buffer[16];
-        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buffer, sizeof buffer);
-        if (CMainFrame* frame = TheMainFrame()) frame->CloseFromSystem();
-    });
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    return true;
+}
+
+std::unique_ptr<QSocketNotifier> RouteTerminationSignals() {
+    if (g_signalPipe[0] < 0) return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [] {
+        char buffer[16];
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], buffer, sizeof buffer);
+        if (CMainFrame* frame = TheMainFrame()) frame->CloseFromSystem();
+    });
     return notifier;
 }
 
@@ -89,6 +95,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 int RunDralvekOstrune(int argc, char** argv) {
     // The order of the process-wide objects: the running mutex, the application object
     // (which reads the collation table), then the window library.
+    InstallTerminationHandlers();
     CNamedMutex runningMutex(ToQString(kRunningMutexName));
     CDralvekOstruneApp app;
 
