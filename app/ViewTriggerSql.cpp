@@ -565,7 +565,7 @@ ObjectSql BuildViewSqlFromBytes(std::string_view bytes, const CString& viewName)
 
     const CString create = u"CREATE ALGORITHM=" + CString(algorithm) + definer + security + u" VIEW " +
                            QuoteIdentifier(viewName.View()) + u" AS " + query + check + u";\n";
-    SessionContext ctx = CharsetContext(charset, coll, query, result.problems, what);
+    SessionContext ctx = CharsetContext(charset, coll, create, result.problems, what);
     return Finish(std::move(result), ctx.before + create + ctx.after);
 }
 
@@ -633,10 +633,13 @@ ObjectSql BuildTriggerSqlFromBytes(std::string_view bytes) {
             result.problems.push_back(what + u": no TRIGGER keyword after its definer; it is shown as stored");
 
         CString definer;
+        CString listed;
         if (n < definers.size()) {
-            CString listed;
             int bad = 0;
             DecodeClientText(definers[n], "utf8mb4", listed, bad);
+        }
+        // Files of servers before definers were kept hold an empty entry or none.
+        if (!listed.IsEmpty()) {
             std::u16string user, host;
             SplitDefiner(listed, user, host);
             // The statement's own clause splits a user name holding '@' correctly.

@@ -131,6 +131,9 @@ TEST(TriggerText, LossesAreNotedInTheText) {
     const Case cases[] = {
         {"TYPE=TRIGGERS\n", "holds no trigger"},
         {TriggerFile("'CREATE TRIGGER t_bi BEFORE INSERT ON t FOR EACH ROW SET @a = 1'", ""), "names no definer"},
+        // An empty entry, as files from before definers were kept hold.
+        {TriggerFile("'CREATE TRIGGER t_bi BEFORE INSERT ON t FOR EACH ROW SET @a = 1'", "definers=''\nsql_modes=0\n"),
+         "names no definer"},
         {TriggerFile("'CREATE DEFINER=`a`@`b` TRIGGER x BEFORE INSERT ON t FOR EACH ROW SET @a = 1' 'CREATE DEF",
                      "definers='a@b'\nsql_modes=0\nclient_cs_names='utf8mb4'\n"),
          "trigger list is damaged"},
