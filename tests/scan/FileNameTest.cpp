@@ -20,6 +20,7 @@ TEST(FileNameDecode, ServerFormsAndMalformedSequences) {
         {"@7P@20ac@0020x@002ey", "Ω€ x.y"},
         {"a@0040b", "a@b"},
         {"@0k@0K", "äÄ"},
+        {"@zy", "ῴ"},  // read by the server, though it writes this letter as @1ff4
         {"plain_name1", "plain_name1"},
         // Not what the server writes: kept as stored.
         {"@00E4", "@00E4"},  // upper-case hex digits
