@@ -240,6 +240,16 @@ TriggerStatement SplitTriggerStatement(const CString& statement) {
     return out;
 }
 
+// The trigger's name as written after TRIGGER, quotes taken off; empty when none.
+CString TriggerName(const TriggerStatement& parts) {
+    if (!MatchWord(parts.rest, 0, u"TRIGGER")) return CString();
+    std::size_t i = 7;
+    SkipSpace(parts.rest, i);
+    std::u16string name;
+    if (!ReadDefinerPart(parts.rest, i, name)) return CString();
+    return CString(std::move(name));
+}
+
 // "user@host" as the definers list holds it; the host holds no '@'.
 void SplitDefiner(const CString& definer, std::u16string& user, std::u16string& host) {
     std::u16string d(definer.View());
@@ -544,8 +554,9 @@ ObjectSql BuildViewSqlFromBytes(std::string_view bytes, const CString& viewName)
     if (user && host) {
         int bad = 0;
         CString u, h;
-        DecodeClientText(UnescapeFileValue(*user, malformed), "utf8mb4", u, bad);
-        DecodeClientText(UnescapeFileValue(*host, malformed), "utf8mb4", h, bad);
+        // Stored as they are, not escaped.
+        DecodeClientText(*user, "utf8mb4", u, bad);
+        DecodeClientText(*host, "utf8mb4", h, bad);
         definer = u" " + DefinerClause(std::u16string(u.View()), std::u16string(h.View()));
     } else {
         result.problems.push_back(what + u" names no definer; the view's creator becomes its definer");
@@ -616,6 +627,7 @@ ObjectSql BuildTriggerSqlFromBytes(std::string_view bytes) {
     for (std::size_t n = 0; n < statements.size(); ++n) {
         CString what;
         what.Format(u"Trigger %d", static_cast<int>(n + 1));
+        const std::size_t firstNote = result.problems.size();
         std::string charset = n < clientCs.size() ? clientCs[n] : std::string();
         if (!charset.empty() && !SafeName(charset)) {
             result.problems.push_back(what + u": its client character set is damaged");
@@ -675,6 +687,13 @@ ObjectSql BuildTriggerSqlFromBytes(std::string_view bytes) {
         body += u"DELIMITER " + delimiter + u"\n" + create + u"\n" + delimiter + u"\nDELIMITER ;\n";
         if (!modeLine.IsEmpty()) body += u"SET sql_mode = @saved_sql_mode;\n";
         body += ctx.after;
+
+        // The notes name the trigger once its name is known.
+        const CString name = TriggerName(parts);
+        if (!name.IsEmpty())
+            for (std::size_t k = firstNote; k < result.problems.size(); ++k)
+                if (result.problems[k].Left(what.GetLength()) == what)
+                    result.problems[k] = u"Trigger " + name + result.problems[k].Mid(what.GetLength());
     }
     return Finish(std::move(result), body);
 }
