@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <iterator>
 #include <sstream>
 
 #include "app/DataFolderScan.h"
@@ -120,22 +121,26 @@ Script BuildScript(const Database& db, const std::string& schema, const std::str
 bool RunOnServer(const std::string& sql, std::string& output) {
     ScratchDir work;
     WriteFile(work.path() / "script.sql", sql);
+    // The server's own temporary files stay in the test's folder, apart from any other
+    // server's in /tmp.
+    fs::create_directories(work.path() / "tmp");
     const fs::path helper = fs::path(DRALVEK_FIXTURE_SOURCE) / "../../tools/fixtures/mariadb-server.sh";
     const std::string command = "PATH=\"$PATH:/usr/sbin:/usr/local/sbin\" bash -c 'set -e; . \"" + helper.string() +
-                                "\"; mdb_start \"" + (work.path() / "server").string() +
-                                "\"; mdb_sql --comments --skip-column-names < \"" +
+                                "\"; mdb_start \"" + (work.path() / "server").string() + "\" --tmpdir=\"" +
+                                (work.path() / "tmp").string() + "\"; mdb_sql --comments --skip-column-names < \"" +
                                 (work.path() / "script.sql").string() + "\" > \"" + (work.path() / "out").string() +
                                 "\" 2> \"" + (work.path() / "err").string() + "\"; mdb_stop' > \"" +
                                 (work.path() / "log").string() + "\" 2>&1";
     const int rc = std::system(command.c_str());
-    std::ifstream out(work.path() / "out"), err(work.path() / "err"), log(work.path() / "log");
-    std::stringstream all;
-    all << out.rdbuf();
-    output = all.str();
+    auto text = [&](const char* name) {
+        std::ifstream in(work.path() / name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    output = text("out");
     if (rc != 0) {
-        std::stringstream why;
-        why << "server run failed:\n" << err.rdbuf() << log.rdbuf();
-        output = why.str();
+        output = "server run failed (status " + std::to_string(rc) + "):\n" + text("err") + text("log");
+        const std::string serverLog = text("server/error.log");
+        if (!serverLog.empty()) output += "--- server log:\n" + serverLog;
         return false;
     }
     return true;
