@@ -91,6 +91,17 @@ void FrmSeeds(const fs::path& corpus) {
     }
 }
 
+// View definition files (text .frm) and .TRG files, whole.
+void ViewTriggerSeeds(const fs::path& corpus) {
+    for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
+        const std::string name = fs::relative(entry.path(), corpus).string();
+        if (entry.path().extension() == ".TRG") Seed("trigger_file", name, Read(entry.path()));
+        if (entry.path().extension() != ".frm") continue;
+        Bytes bytes = Read(entry.path());
+        if (bytes.size() > 9 && std::equal(bytes.begin(), bytes.begin() + 9, "TYPE=VIEW")) Seed("view_file", name, bytes);
+    }
+}
+
 void CollationSeeds(const fs::path& collation) {
     const Bytes whole = Read(collation);
     Seed("collation_loader", "whole", whole);
@@ -275,6 +286,7 @@ int main(int argc, char** argv) {
     fs::remove_all(g_out);
     FrmSeeds(corpus);
     CollationSeeds(argv[2]);
+    ViewTriggerSeeds(corpus);
     constexpr std::size_t dynamicCount = fuzz::Count(fuzz::kDynamicTables);
     MyisamSeeds(corpus, fuzz::kDynamicTables, "myi_header", ".MYI", 0, 4096);
     MyisamSeeds(corpus, fuzz::kFixedTables, "myi_header", ".MYI", dynamicCount, 4096);
