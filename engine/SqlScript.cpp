@@ -153,6 +153,25 @@ bool UnescapeGeometry(std::u16string_view t, std::string& bytes) {
     return true;
 }
 
+// The stored form of a geometry: a 4-byte SRID, then WKB (byte order 0 or 1, a 32-bit
+// type of 1-7). Anything else the server refuses, failing the whole statement.
+bool IsGeometryBytes(const std::string& b) {
+    if (b.size() < 9 || (b[4] != 0 && b[4] != 1)) return false;
+    const auto* u = reinterpret_cast<const unsigned char*>(b.data());
+    const std::uint32_t type = b[4] == 1 ? (u[5] | u[6] << 8 | u[7] << 16 | static_cast<std::uint32_t>(u[8]) << 24)
+                                         : (static_cast<std::uint32_t>(u[5]) << 24 | u[6] << 16 | u[7] << 8 | u[8]);
+    return type >= 1 && type <= 7;
+}
+
+std::string HexBytes(std::u16string_view hex) {
+    std::string b;
+    for (std::size_t i = 2; i + 1 < hex.size(); i += 2) {
+        auto v = [](char16_t c) { return c <= u'9' ? c - u'0' : (c | 0x20) - u'a' + 10; };
+        b += static_cast<char>(v(hex[i]) << 4 | v(hex[i + 1]));
+    }
+    return b;
+}
+
 void AppendHex(std::string& out, const std::string& bytes) {
     static const char digits[] = "0123456789ABCDEF";
     out += "0x";
@@ -241,13 +260,13 @@ bool AppendSqlLiteral(std::string& out, const ColumnInfo& column, const CString&
         return false;
     }
     case MYSQL_TYPE_GEOMETRY: {
-        if (IsHexForm(t)) {
+        if (IsHexForm(t) && IsGeometryBytes(HexBytes(t))) {
             out += Ascii(t);
             return true;
         }
         std::string bytes;
         // An older save mode's escaped bytes; its "NULL" stands for no usable value.
-        if (t != u"NULL" && !t.empty() && UnescapeGeometry(t, bytes)) {
+        if (!IsHexForm(t) && UnescapeGeometry(t, bytes) && IsGeometryBytes(bytes)) {
             AppendHex(out, bytes);
             return true;
         }
