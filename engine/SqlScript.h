@@ -51,7 +51,8 @@ public:
     static constexpr std::size_t kMaxRows = 1000;
     static constexpr std::size_t kMaxBytes = 1024 * 1024;
 
-    // prefix: "INSERT INTO `t` (`a`,`b`) VALUES " (see InsertPrefix).
+    // prefix: "INSERT INTO `t` (`a`,`b`) VALUES" (see InsertPrefix); each statement puts its
+    // tuples on lines of their own after it.
     CInsertBatcher(std::string prefix, Sink sink, std::size_t maxRows = kMaxRows, std::size_t maxBytes = kMaxBytes);
 
     // One row as its tuple text "(1,'a',NULL)".
@@ -75,5 +76,5 @@ private:
     bool m_bFailed = false;
 };
 
-// "INSERT INTO `table` (`c1`,`c2`) VALUES ".
+// "INSERT INTO `table` (`c1`,`c2`) VALUES".
 std::string InsertPrefix(const CString& table, const std::vector<CString>& columns);
