@@ -14,64 +14,11 @@
 #include "app/ScriptDdl.h"
 #include "engine/SqlScript.h"
 #include "tests/app/PrivateServer.h"
+#include "tests/app/ServerFixtures.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        out.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return out;
-}
-
-std::vector<std::string> Cells(const std::string& line) {
-    std::vector<std::string> cells(1);
-    for (char c : line) {
-        if (c == '\t') cells.emplace_back();
-        else cells.back() += c;
-    }
-    return cells;
-}
-
-// The fixture's own lists: SCHEMA_NAME/DIR_NAME per database, TABLE_NAME/FILE_NAME per
-// base table (no escapes occur in these names).
-struct FixtureTable {
-    std::string name, file;
-};
-struct FixtureDb {
-    std::string name, dir;
-    std::vector<FixtureTable> tables;
-};
-
-std::vector<FixtureDb> FixtureDatabases(const std::string& label) {
-    const fs::path expected = fs::path(DRALVEK_FIXTURE_SOURCE) / "expected";
-    std::vector<FixtureDb> dbs;
-    std::vector<std::string> lines = Lines(privateserver::ReadWhole(expected / (label + ".databases.tsv")));
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const auto c = Cells(lines[i]);
-        FixtureDb db{c[0], c[1], {}};
-        const auto tl = Lines(privateserver::ReadWhole(expected / db.dir / "tables.tsv"));
-        for (std::size_t t = 1; t < tl.size(); ++t) {
-            const auto tc = Cells(tl[t]);
-            if (tc.size() > 2 && tc[2] == "BASE TABLE") db.tables.push_back({tc[0], tc[1]});
-        }
-        dbs.push_back(std::move(db));
-    }
-    return dbs;
-}
-
-std::string SqlString(const std::string& s) {
-    std::string out;
-    AppendQuotedText(out, CString::FromUtf8(s).View());
-    return out;
-}
 
 // What the server says of the label's tables, in a form two servers' answers compare in:
 // the old-temporal marker and the AUTO_INCREMENT counter (which follows the rows, not
