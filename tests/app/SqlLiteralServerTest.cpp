@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,206 @@ TEST(SqlLiteralServer, ValuesReadBackExactly) {
         }
         }
     }
+}
+
+// Seeded random values of every kind the literal builder treats differently, through a
+// private server and back: texts of any code point (quotes, backslashes, zero bytes,
+// controls, non-BMP), bytes of any value, floats and doubles of any finite bit pattern,
+// BIT values of several widths, long DECIMALs and BIGINTs, NULL and the text "NULL".
+TEST(SqlLiteralServer, RandomValuesReadBackExactly) {
+    if (!privateserver::Server::Available()) GTEST_SKIP() << "mariadbd is not installed";
+    std::mt19937_64 random(0x5EED2026);
+    auto below = [&](std::uint64_t n) { return random() % n; };
+    struct Col {
+        const char* sql;
+        ColumnInfo column;
+        Read read;
+        int bits;
+    };
+    const std::vector<Col> cols = {
+        {"VARCHAR(200) CHARACTER SET utf8mb4", Column(MYSQL_TYPE_VARCHAR, kUtf8mb4), Read::Hex, 0},
+        {"TEXT CHARACTER SET utf8mb4", Column(MYSQL_TYPE_BLOB, kUtf8mb4), Read::Hex, 0},
+        {"VARBINARY(300)", Column(MYSQL_TYPE_VARCHAR, kBinaryCharset), Read::Hex, 0},
+        {"DOUBLE", Column(MYSQL_TYPE_DOUBLE), Read::Double, 0},
+        {"FLOAT", Column(MYSQL_TYPE_FLOAT), Read::Double, 0},
+        {"BIT(1)", Column(MYSQL_TYPE_BIT), Read::Bits, 1},
+        {"BIT(13)", Column(MYSQL_TYPE_BIT), Read::Bits, 13},
+        {"BIT(64)", Column(MYSQL_TYPE_BIT), Read::Bits, 64},
+        {"DECIMAL(40,10)", Column(MYSQL_TYPE_NEWDECIMAL), Read::Text, 0},
+        {"BIGINT", Column(MYSQL_TYPE_LONGLONG), Read::Text, 0},
+    };
+    auto randomText = [&]() {
+        static const char16_t kSpecial[] = u"'\\\"\0\n\r\t\x1A%_`";
+        std::u16string t;
+        const std::size_t n = below(40);
+        for (std::size_t i = 0; i < n; ++i) {
+            std::uint32_t cp;
+            switch (below(4)) {
+            case 0: cp = kSpecial[below(sizeof kSpecial / sizeof kSpecial[0] - 1)]; break;
+            case 1: cp = 0x20 + static_cast<std::uint32_t>(below(0x5F)); break;
+            case 2:
+                do cp = static_cast<std::uint32_t>(below(0x10000));
+                while (cp >= 0xD800 && cp <= 0xDFFF);
+                break;
+            default: cp = 0x10000 + static_cast<std::uint32_t>(below(0x100000)); break;
+            }
+            if (cp >= 0x10000) {
+                t += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                t += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            } else {
+                t += static_cast<char16_t>(cp);
+            }
+        }
+        return t;
+    };
+    struct Value {
+        std::u16string text;
+        bool null;
+        std::string expected;
+    };
+    const int kRows = 400;
+    std::vector<std::vector<Value>> rows;
+    for (int r = 0; r < kRows; ++r) {
+        std::vector<Value> row;
+        for (const Col& c : cols) {
+            Value v{u"", below(10) == 0, ""};
+            if (c.column.m_nType == MYSQL_TYPE_VARCHAR && c.column.m_nCharset == kBinaryCharset) {
+                std::string bytes;
+                for (std::size_t i = below(60); i > 0; --i) bytes += static_cast<char>(below(256));
+                v.text = bytes.empty() ? u"" : u"0x" + CString::FromUtf8(Hex(bytes)).Str();
+                v.expected = bytes;
+            } else if (c.read == Read::Hex) {
+                v.text = below(20) == 0 ? u"NULL" : randomText();
+                v.expected = CString(v.text).ToUtf8();
+            } else if (c.column.m_nType == MYSQL_TYPE_DOUBLE || c.column.m_nType == MYSQL_TYPE_FLOAT) {
+                const bool single = c.column.m_nType == MYSQL_TYPE_FLOAT;
+                double d;
+                do {
+                    if (single) {
+                        const std::uint32_t raw = static_cast<std::uint32_t>(random());
+                        float f;
+                        std::memcpy(&f, &raw, 4);
+                        d = f;
+                    } else {
+                        const std::uint64_t raw = random();
+                        std::memcpy(&d, &raw, 8);
+                    }
+                } while (!std::isfinite(d));
+                char buffer[64];
+                const auto end = single ? std::to_chars(buffer, buffer + 64, static_cast<float>(d)).ptr
+                                        : std::to_chars(buffer, buffer + 64, d).ptr;
+                v.text = CString::FromUtf8(std::string(buffer, end)).Str();
+                // The server keeps no negative zero.
+                if (d == 0) d = 0;
+                const auto e = std::to_chars(buffer, buffer + 64, d).ptr;
+                v.expected = std::string(buffer, e);
+            } else if (c.read == Read::Bits) {
+                std::string digits;
+                for (int b = 0; b < c.bits; ++b) digits += below(2) ? '1' : '0';
+                v.text = CString::FromUtf8(digits).Str();
+                v.expected = digits;
+            } else if (c.column.m_nType == MYSQL_TYPE_NEWDECIMAL) {
+                std::string digits = below(2) ? "-" : "";
+                std::string whole;
+                for (std::size_t i = 1 + below(30); i > 0; --i) whole += static_cast<char>('0' + below(10));
+                whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
+                std::string frac;
+                for (int i = 0; i < 10; ++i) frac += static_cast<char>('0' + below(10));
+                digits += whole + "." + frac;
+                if (digits == "-0.0000000000") digits = "0.0000000000";
+                v.text = CString::FromUtf8(digits).Str();
+                v.expected = digits;
+            } else {
+                const std::string n = std::to_string(static_cast<std::int64_t>(random()));
+                v.text = CString::FromUtf8(n).Str();
+                v.expected = n;
+            }
+            if (v.null) v.expected = kIsNull;
+            row.push_back(std::move(v));
+        }
+        rows.push_back(std::move(row));
+    }
+
+    std::string script = ScriptHeader() + "CREATE DATABASE lit;\nUSE lit;\nCREATE TABLE r (id INT PRIMARY KEY";
+    std::vector<CString> names = {CString(u"id")};
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+        script += ", c" + std::to_string(c) + " " + cols[c].sql;
+        names.push_back(CString::FromUtf8("c" + std::to_string(c)));
+    }
+    script += ");\n";
+    // Small statements, so that the batcher's limits are crossed many times.
+    CInsertBatcher batcher(InsertPrefix(CString(u"r"), names),
+                           [&](std::string_view statement, std::size_t) {
+                               script += statement;
+                               return true;
+                           },
+                           37, 4096);
+    for (int r = 0; r < kRows; ++r) {
+        std::string tuple = "(" + std::to_string(r);
+        for (std::size_t c = 0; c < cols.size(); ++c) {
+            tuple += ',';
+            EXPECT_TRUE(AppendSqlLiteral(tuple, cols[c].column, CString(rows[r][c].text), rows[r][c].null));
+        }
+        ASSERT_TRUE(batcher.AddRow(tuple + ")"));
+    }
+    ASSERT_TRUE(batcher.Flush());
+    EXPECT_GT(batcher.StatementsWritten(), 10u);
+
+    std::string select = "SELECT id";
+    for (std::size_t c = 0; c < cols.size(); ++c) {
+        const std::string n = "c" + std::to_string(c);
+        std::string e;
+        switch (cols[c].read) {
+        case Read::Hex: e = cols[c].column.m_nCharset == kBinaryCharset ? "HEX(" + n + ")" : "HEX(CAST(" + n + " AS CHAR CHARACTER SET utf8mb4))"; break;
+        case Read::Bits: e = "LPAD(BIN(" + n + "), " + std::to_string(cols[c].bits) + ", '0')"; break;
+        case Read::Double: e = "CAST(" + n + " AS DOUBLE)"; break;
+        case Read::Text: e = n; break;
+        }
+        select += ", IF(" + n + " IS NULL, 'N', CONCAT('v', " + e + "))";
+    }
+    select += " FROM lit.r ORDER BY id;\n";
+
+    privateserver::Server server;
+    ASSERT_EQ(server.Start(), "");
+    std::string out, err;
+    ASSERT_EQ(server.Sql(script, out, err), 0) << err;
+    ASSERT_EQ(server.Sql(select, out, err, {"--raw"}), 0) << err;
+    std::size_t start = 0;
+    int checked = 0;
+    for (int r = 0; r < kRows; ++r) {
+        const std::size_t end = out.find('\n', start);
+        ASSERT_NE(end, std::string::npos);
+        std::vector<std::string> cells(1);
+        for (char ch : out.substr(start, end - start)) {
+            if (ch == '\t') cells.emplace_back();
+            else cells.back() += ch;
+        }
+        start = end + 1;
+        ASSERT_EQ(cells.size(), cols.size() + 1);
+        for (std::size_t c = 0; c < cols.size(); ++c) {
+            const Value& v = rows[r][c];
+            const std::string& got = cells[c + 1];
+            if (v.null) {
+                EXPECT_EQ(got, "N") << "row " << r << " column " << c;
+                continue;
+            }
+            ASSERT_FALSE(got.empty());
+            const std::string value = got.substr(1);
+            if (cols[c].read == Read::Hex) {
+                EXPECT_EQ(value, Hex(v.expected)) << "row " << r << " column " << c;
+            } else if (cols[c].read == Read::Double) {
+                double a = 0, b = 0;
+                std::from_chars(value.data(), value.data() + value.size(), a);
+                std::from_chars(v.expected.data(), v.expected.data() + v.expected.size(), b);
+                EXPECT_EQ(std::memcmp(&a, &b, 8), 0) << "row " << r << " column " << c << ": " << value << " vs "
+                                                     << v.expected;
+            } else {
+                EXPECT_EQ(value, v.expected) << "row " << r << " column " << c;
+            }
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, kRows * 8);
 }
 
 // Texts that cannot stand for the column's value are not passed off as exact: the caller
