@@ -20,8 +20,10 @@ bool BuildTableDdl(const CString& frmPath, const CString& tableName, const Colla
         out.losses.push_back("the table definition cannot be read");
         return false;
     }
+    std::size_t keysWithParser = 0;
+    for (const FrmKeyDef& key : engine.m_frmKeys) keysWithParser += (key.flags & kFrmKeyUsesParser) ? 1 : 0;
     FrmTableFacts facts;
-    if (!ReadFrmTableFacts(frmPath, facts)) {
+    if (!ReadFrmTableFacts(frmPath, facts, keysWithParser)) {
         out.losses.push_back("the table definition's header cannot be read");
         return false;
     }

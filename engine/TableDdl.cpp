@@ -38,7 +38,6 @@ constexpr std::uint8_t kUniregTimestampBoth = 23;
 // Key flags and algorithms.
 constexpr std::uint16_t kKeyFulltext = 0x0080;
 constexpr std::uint16_t kKeySpatial = 0x0400;
-constexpr std::uint16_t kKeyUsesParser = 0x4000;
 constexpr std::uint8_t kKeyAlgBtree = 1;
 constexpr std::uint8_t kKeyAlgRtree = 2;
 constexpr std::uint8_t kKeyAlgHash = 3;
@@ -100,7 +99,7 @@ std::string WithLength(const char* name, std::uint64_t n) { return std::string(n
 
 }  // namespace
 
-bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts) {
+bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts, std::size_t keysWithParser) {
     facts = FrmTableFacts();
     CFile file;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return false;
@@ -202,21 +201,17 @@ bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts) {
             }
             if (serverVersion >= kAutoPartitionedSince && p < end) ++p;
         }
-        // The parser names' count comes from the key flags; CTableEngine keeps those,
-        // the header does not, so a long comment is looked for after as many names as
-        // the caller's keys use (see BuildCreateTable): here the names are skipped by
-        // their terminators when the comment is long.
+        // A full-text parser's name per key that names one, then the long comment.
+        for (std::size_t k = 0; k < keysWithParser && p < end; ++k) {
+            const unsigned char* name = p;
+            while (p < end && *p != 0) ++p;
+            facts.parserNames.push_back(Bytes(name, static_cast<std::size_t>(p - name)));
+            if (p < end) ++p;
+        }
         if (longComment) {
-            facts.comment.clear();
-            // The comment is the last piece: a 16-bit length and the text that fills the
-            // segment's end.
-            for (const unsigned char* q = p; q + 2 <= end; ++q) {
-                const std::uint32_t n = Le16(q);
-                if (q + 2 + n == end) {
-                    facts.comment = Utf8Of(Bytes(q + 2, n));
-                    break;
-                }
-            }
+            std::string comment;
+            if (piece16(comment)) facts.comment = Utf8Of(comment);
+            else facts.problems.push_back("the table comment runs past the end of the extra segment");
         }
     } else if (extraLength != 0) {
         facts.problems.push_back("the extra segment (engine name, long comment) lies past the end of the file");
@@ -732,6 +727,7 @@ TableDdl BuildCreateTable(const CTableEngine& engine, const FrmTableFacts& facts
         lines.push_back(std::move(line));
     }
 
+    std::size_t parser = 0;
     for (std::size_t k = 0; k < engine.m_frmKeys.size(); ++k) {
         const FrmKeyDef& key = engine.m_frmKeys[k];
         const bool fulltext = (key.flags & kKeyFulltext) || key.algorithm == kKeyAlgFulltext;
@@ -765,7 +761,13 @@ TableDdl BuildCreateTable(const CTableEngine& engine, const FrmTableFacts& facts
             AppendQuotedText(line, key.comment.View());
         }
         if (k < facts.keyFlags.size() && (facts.keyFlags[k] & kKeyIgnored)) line += " IGNORED";
-        if (key.flags & kKeyUsesParser) out.losses.push_back("key " + key.name.ToUtf8() + ": its full-text parser is not named");
+        if (key.flags & kFrmKeyUsesParser) {
+            if (parser < facts.parserNames.size() && IsPlainName(facts.parserNames[parser]))
+                line += " WITH PARSER " + facts.parserNames[parser];
+            else
+                out.losses.push_back("key " + key.name.ToUtf8() + ": its full-text parser is not named");
+            ++parser;
+        }
         lines.push_back(std::move(line));
     }
     for (const FrmExpression* k : tableChecks) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -9,6 +10,9 @@
 #include "platform/core/CString.h"
 
 // The statements that recreate a database and a table from what their files hold.
+
+// Key flag (FrmKeyDef::flags): the key names a full-text parser.
+inline constexpr std::uint16_t kFrmKeyUsesParser = 0x4000;
 
 // One collation as a script names it.
 struct DdlCollation {
@@ -47,6 +51,7 @@ struct FrmTableFacts {
     std::string comment;        // table comment, UTF-8
     std::string connection;     // CONNECTION string
     std::string partitionText;  // PARTITION BY ... as stored; not written into the script
+    std::vector<std::string> parserNames;  // one per key that names a parser, in key order
     std::vector<unsigned char> defaultRecord;
     std::vector<FrmExpression> expressions;
     // Per field: visibility in the low two bits (1 INVISIBLE; 2 and 3 the server's own
@@ -58,8 +63,10 @@ struct FrmTableFacts {
     std::vector<std::string> problems;
 };
 
-// Reads the facts of the .frm at path. False when it is no readable table definition.
-[[nodiscard]] bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts);
+// Reads the facts of the .frm at path. keysWithParser: how many of its keys name a
+// full-text parser (FrmKeyDef::flags 0x4000), whose names precede the long comment.
+// False when it is no readable table definition.
+[[nodiscard]] bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts, std::size_t keysWithParser = 0);
 
 // The character set and collation a database folder's db.opt states; false when the file
 // is missing or names neither.

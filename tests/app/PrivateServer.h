@@ -86,6 +86,9 @@ public:
         const fs::path data = m_work / "data";
         fs::create_directories(data);
         m_socket = m_work / "sock";
+        // Its own folder for temporary tables: servers running side by side would
+        // otherwise share /tmp and its file names.
+        fs::create_directories(m_work / "tmp");
         std::vector<std::string> common = {
             "--user=root",
             "--datadir=" + data.string(),
@@ -100,6 +103,7 @@ public:
             "--innodb-log-file-size=16M",
             "--innodb-buffer-pool-size=64M",
             "--skip-log-bin",
+            "--tmpdir=" + (m_work / "tmp").string(),
             "--log-error=" + (m_work / "error.log").string(),
         };
         std::vector<std::string> install = {"mariadb-install-db", "--no-defaults"};
