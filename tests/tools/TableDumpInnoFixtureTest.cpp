@@ -90,9 +90,9 @@ std::vector<TableCase> CorpusInnoTables() {
     for (const fs::path& folder : folders) {
         const std::string database = folder.filename().string();
         fs::path datadir = kCorpus;
-        for (const char* archive : {"corpus", "sample"})
-            if (fs::exists(fs::path(DRALVEK_FIXTURES) / archive / database))
-                datadir = fs::path(DRALVEK_FIXTURES) / archive;
+        // Whichever unpacked archive holds the database folder.
+        for (const auto& archive : fs::directory_iterator(DRALVEK_FIXTURES, ec))
+            if (archive.is_directory() && fs::exists(archive.path() / database)) datadir = archive.path();
         const std::vector<Row> rows = ParseTsv(ReadFile(folder / "tables.tsv"), true);
         for (std::size_t i = 1; i < rows.size(); ++i) {
             const Row& r = rows[i];
