@@ -500,7 +500,7 @@ bool DefaultValueText(const DdlContext& ctx, std::size_t i, const BitPlaces& pla
             return true;
         }
     }
-    if (c.m_nRecordPos == 0) return false;
+    if (c.m_nRecordPos == 0 || c.m_nRecordPos > rec.size()) return false;
     const std::size_t at = c.m_nRecordPos - 1;
     auto has = [&](std::size_t n) { return at + n <= rec.size(); };
     const unsigned char* b = rec.data() + at;
