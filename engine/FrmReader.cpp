@@ -276,6 +276,7 @@ bool HasUnstoredColumns(CFile& file, std::uint64_t position, std::uint32_t lengt
 
 bool CTableEngine::ReadFrm(const CString& path) {
     m_frmKeys.clear();
+    m_frmFields.clear();
     FrmReadState state;
     // The working state belongs to this read only, whichever way it ends.
     struct ReadScope {
@@ -399,6 +400,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
         const unsigned char* commentCursor = comments;
         std::vector<ColumnInfo> columns;
         columns.reserve(state.m_nFieldCount);
+        std::vector<FrmFieldDef> fields(state.m_nFieldCount);
         for (std::uint32_t i = 0; i < state.m_nFieldCount; ++i) {
             const unsigned char* rec = records + static_cast<std::size_t>(i) * state.m_nFieldRecordSize;
             m_pFieldCursor = rec;
@@ -411,6 +413,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
                 c.m_nLength = Le16(rec + 3);
                 c.m_nRecordPos = Le24(rec + 5);
                 pack = Le16(rec + 8);
+                fields[i].uniregCheck = rec[10];
                 c.m_nType = rec[13];
                 c.m_nCharset = (static_cast<std::uint32_t>(rec[11]) << 8) + rec[14];
                 // Decimals take six bits: a scale above 31 (up to 38) is stored too.
@@ -468,6 +471,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
                 pack = Le16(rec + 6) & ~0x4000u;
                 c.m_nType = (pack >> 3) & 15u;
             }
+            fields[i].packFlags = static_cast<std::uint16_t>(pack);
             c.m_bNullable = (pack & 0x8000u) ? 1 : 0;
             c.m_bSigned = IsNumericType(c.m_nType) && (pack & 1u) ? 1 : 0;
             c.m_bZeroFill = IsNumericType(c.m_nType) && (pack & 4u) ? 1 : 0;
@@ -486,12 +490,17 @@ bool CTableEngine::ReadFrm(const CString& path) {
             const std::string name = k < state.m_keyNames.m_elements.size() ? state.m_keyNames.m_elements[k] : std::string();
             def.name = Text(name);
             def.unique = (key.m_nFlags & kKeyFlagUnique) != 0;
+            def.flags = key.m_nFlags;
+            def.algorithm = key.m_nAlgorithm;
+            def.comment = Text(key.m_strComment);
             const bool namedPrimary = EqualsNoCase(name, "PRIMARY");
             const bool isPrimary = primary != 0 && k + 1 == primary;
             for (const KeyPartInfo& part : key.m_parts) {
                 if (part.m_nFieldNr == 0 || part.m_nFieldNr - 1 >= columnCount) continue;
                 const std::size_t col = part.m_nFieldNr - 1;
                 def.columns.push_back(static_cast<std::uint32_t>(col));
+                def.partLengths.push_back(part.m_nLength);
+                def.partFlags.push_back(part.m_nFlags);
                 if (state.m_nKeyPartCount == 0) continue;
                 if (namedPrimary) columns[col].m_bPrimaryKey = 1;
                 else if (!isPrimary && def.unique) columns[col].m_bUniqueKey = 1;
@@ -502,6 +511,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
         state.m_nNullBits = nullBits + state.m_nNullFields + bitExtraBits;
         m_columns.insert(m_columns.end(), columns.begin(), columns.end());
         m_frmKeys = std::move(keys);
+        m_frmFields = std::move(fields);
         m_nRecordLength = state.m_nRecordLength;
         m_nNullBytes = (state.m_nNullBits + 7) / 8;
         m_fileFrm.Close();

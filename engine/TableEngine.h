@@ -302,6 +302,20 @@ struct FrmKeyDef {
     CString name;
     bool unique = false;
     std::vector<std::uint32_t> columns;  // 0-based indexes into m_columns, in key-part order
+    // What recreating the key needs: stored flags (bit 0 already inverted), algorithm,
+    // comment, and per entry of columns the part's byte length and flags.
+    std::uint16_t flags = 0;
+    std::uint8_t algorithm = 0;
+    CString comment;
+    std::vector<std::uint16_t> partLengths;
+    std::vector<std::uint8_t> partFlags;
+};
+
+// What a field record says beyond its ColumnInfo: the pack flags (default, binary and
+// pack-length bits) and the automatic-value kind (AUTO_INCREMENT, CURRENT_TIMESTAMP).
+struct FrmFieldDef {
+    std::uint16_t packFlags = 0;
+    std::uint8_t uniregCheck = 0;
 };
 
 // Everything the program knows about the table that is open.
@@ -385,6 +399,8 @@ public:
 
     // The .frm keys in the order the definition stores them.
     std::vector<FrmKeyDef> m_frmKeys;
+    // One per entry of m_columns appended by the last ReadFrm, in the same order.
+    std::vector<FrmFieldDef> m_frmFields;
 
     // Leaf pages of the walk in the order it first read them, since it last started at
     // a leaf's first record: a chain that leads back to a page read before, on this page

@@ -90,6 +90,7 @@ std::vector<TableCase> CorpusInnoTables() {
     for (const fs::path& folder : folders) {
         const std::string database = folder.filename().string();
         fs::path datadir = kCorpus;
+        // Whichever unpacked archive holds the database folder.
         for (const auto& archive : fs::directory_iterator(DRALVEK_FIXTURES, ec))
             if (archive.is_directory() && fs::exists(archive.path() / database)) datadir = archive.path();
         const std::vector<Row> rows = ParseTsv(ReadFile(folder / "tables.tsv"), true);
