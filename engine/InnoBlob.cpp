@@ -2,7 +2,6 @@
 
 #include <unordered_set>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/InnoPage.h"
 #include "platform/core/ByteOrder.h"
 
@@ -54,27 +53,31 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
 CString& ExtractExternBlobToFile(CTableEngine& engine, CString& out, const unsigned char* field,
                                  std::uint32_t count) {
     out.Empty();
-    CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app || count < INNO_EXTERN_REF_SIZE) return out;
+    if (count < INNO_EXTERN_REF_SIZE) return out;
 
-    CString path = app->m_strSaveFolder;
+    CString path = engine.m_context.blobFolder;
     if (path.IsEmpty() || path[path.GetLength() - 1] != u'/') path += u'/';
     path += u"blobdata/";
-    const std::uint64_t number = app->m_nBlobFileCounter++;
+    const std::uint64_t number = engine.m_context.blobCounter++;
     // The low 32 bits as a signed number, as the file names have always been written.
     CString name;
     name.Format(u"%d", static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(number))));
     path += name;
 
     CFile blob;
-    if (!blob.Open(path, CFile::modeCreate | CFile::modeReadWrite)) return out;
+    if (!blob.Open(path, CFile::modeCreate | CFile::modeReadWrite)) {
+        engine.m_context.ReportLoss(u"cannot write the off-page value to " + path + u": " +
+                                    CString::FromUtf8(blob.OpenFailureReason()));
+        return out;
+    }
     out = path;
     try {
         blob.Write(field, count - INNO_EXTERN_REF_SIZE);
         ReadExternParts(engine, field, count,
                         [&](const unsigned char* part, std::uint32_t length) { blob.Write(part, length); });
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         // What was written stays in the file; its path is still the value.
+        engine.m_context.ReportLoss(u"off-page value in " + path + u" is incomplete: " + CString::FromUtf8(e.what()));
     }
     blob.Close();
     return out;

@@ -263,7 +263,7 @@ bool CTableEngine::BuildColumnsFromFrm() {
         }
         if (IsCharacterMtype(d.mtype) || d.mtype == INNO_MTYPE_FIXBINARY || d.mtype == INNO_MTYPE_BINARY) {
             std::uint32_t mbmin = 0, mbmax = 0;
-            LookupCollation((d.prtype >> 16) & 0x7FFFu, mbmin, mbmax);
+            LookupCollation(m_context, (d.prtype >> 16) & 0x7FFFu, mbmin, mbmax);
             d.mbminmaxlen = mbmin + 5 * mbmax;
         }
         d.precision = c.m_nPrecision;

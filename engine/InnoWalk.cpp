@@ -7,7 +7,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/InnoBlob.h"
 #include "engine/InnoFieldValue.h"
 #include "engine/InnoLayout.h"
@@ -211,10 +210,15 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
         const FieldPlan& f = plan.fields[i];
         if (f.system || f.column >= engine.m_columns.size()) continue;
         CString& text = engine.m_columns[f.column].m_strValue;
+        std::uint8_t& isNull = engine.m_columns[f.column].m_bNull;
+        isNull = 0;
         const FieldSlice& s = slices[i];
         switch (s.kind) {
         case FieldSlice::Missing: text.Empty(); break;
-        case FieldSlice::Null: text = kNullText; break;
+        case FieldSlice::Null:
+            text = kNullText;
+            isNull = 1;
+            break;
         case FieldSlice::Data:
             FormatInnoFieldValue(engine, text, *f.def, s.offPage, page.Data() + s.offset, s.length);
             break;
@@ -225,6 +229,7 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
                 text.Empty();
             } else if (d->kind == InnoFieldDefault::Null) {
                 text = kNullText;
+                isNull = 1;
             } else {
                 FormatInnoFieldValue(engine, text, *f.def, d->offPage, d->bytes.data(),
                                      static_cast<std::uint32_t>(d->bytes.size()));
@@ -238,6 +243,7 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
 
 void NoteBatchFull(CTableEngine& engine, std::uint32_t page, std::uint32_t offset) {
     engine.m_bBatchFull = 1;
+    engine.m_nextBookmark = PageBookmark{page, offset};
     if (!engine.m_bNoBookmark) engine.m_bookmarks.push_back(PageBookmark{page, offset});
 }
 
@@ -515,8 +521,8 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
     engine.m_bBatchFull = 0;
     const RecordPlan plan = PlanRecords(engine);
     if (page == kNoPage) return true;
-    CDralvekOstruneApp* app = GetDralvekApp();
-    std::uint32_t resumeAt = (app && app->m_bResumeRead == 1) ? offset : 0;
+    // A bookmark inside a leaf page resumes there; offset 0 starts at the first record.
+    std::uint32_t resumeAt = offset;
 
     CInnoPage buffer;
     std::vector<FieldSlice> slices(plan.fields.size());
@@ -568,7 +574,6 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
             }
         }
         if (engine.m_bBatchFull) return true;
-        if (app) app->m_bResumeRead = 0;
         resumeAt = 0;
         firstPage = false;
         const std::uint32_t next = engine.m_filHeader.next;

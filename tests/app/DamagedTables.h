@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
 #include "engine/TableEngine.h"
@@ -100,7 +101,7 @@ inline Shown ShowWholeTable(const fs::path& root, const std::string& database, c
         fs::create_directories(saveFolder / "blobdata");
         app.m_strSaveFolder = CString::FromUtf8(saveFolder.string() + "/");
     }
-    CTableEngine engine;
+    AppEngine engine;
     if (fs::exists(root / "ibdata1")) engine.LoadDictionary(CString::FromUtf8((root / "ibdata1").string()));
     CTableBrowser browser(engine);
     Shown shown;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
 
@@ -31,7 +32,7 @@ std::vector<std::string> FirstCells(const CTableEngine& e) {
 
 TEST(TableBrowserPaging, ManyPagesForwardAndBack) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     // t_many_rows: 2500 dynamic rows, ids 1..2500 in file order.
     BrowserEffects fx = b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"myisam_formats/t_many_rows");
@@ -72,7 +73,7 @@ TEST(TableBrowserPaging, ManyPagesForwardAndBack) {
 
 TEST(TableBrowserPaging, NextAtTheEndSaysSoAgain) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"");
     b.OnNextRecords();
@@ -91,7 +92,7 @@ TEST(TableBrowserPaging, NextAtTheEndSaysSoAgain) {
 
 TEST(TableBrowserPaging, ShortTableHasOnePage) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     // t_fixed: 26 live rows among deleted records.
     BrowserEffects fx = b.ShowTable(FixtureBase("t_fixed"), u"t_fixed", u"");
@@ -110,7 +111,7 @@ TEST(TableBrowserPaging, ShortTableHasOnePage) {
 
 TEST(TableBrowserPaging, BusyRefusesBothDirections) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"");
     app.m_bBusy = 1;
@@ -128,7 +129,7 @@ TEST(TableBrowserPaging, BusyRefusesBothDirections) {
 
 TEST(TableBrowserDisplay, KeysListAndWhatFollowsIt) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     std::vector<KeyListRow> rows;
     BrowserEffects fx = b.ShowKeys(FixtureBase("t_fixed"), u"Keys", rows);
@@ -150,7 +151,7 @@ TEST(TableBrowserDisplay, KeysListAndWhatFollowsIt) {
 
 TEST(TableBrowserDisplay, TableWithoutDefinitionShowsNothing) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     // Data files whose .frm is lost, shown after a MyISAM table: the previous table's
     // engine byte must not make them read.
@@ -244,7 +245,7 @@ protected:
     }
 
     CDralvekOstruneApp m_app;
-    CTableEngine m_engine;
+    AppEngine m_engine;
     CTableBrowser m_browser{m_engine};
     fs::path m_path;
 };

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/FieldValue.h"
 
@@ -44,7 +45,7 @@ ColumnInfo Col(std::uint32_t type, std::uint32_t length = 0, bool isSigned = tru
 }
 
 CString Typed(const ColumnInfo& c, const Bytes& b, FieldMember m = FieldMember::MyIsamDynamic) {
-    CTableEngine e;
+    AppEngine e;
     return FormatTypedFieldValue(e, c, b.data(), static_cast<std::uint32_t>(b.size()), m);
 }
 
@@ -213,7 +214,7 @@ TEST(FieldValue, TemporalTypesDecodeByTheirOwnTypeCode) {
 
 TEST(FieldValue, EnumAndSetUseTheirOwnColumnsElements) {
     App a;
-    CTableEngine e;
+    AppEngine e;
     for (const char16_t* s : {u"red", u"green", u"blue", u"", u"XS", u"S"}) e.m_enumValues.push_back(s);
     ColumnInfo color = Col(MYSQL_TYPE_ENUM);
     color.m_nEnumFirst = 0;
@@ -232,7 +233,7 @@ TEST(FieldValue, EnumAndSetUseTheirOwnColumnsElements) {
     EXPECT_EQ(text(color, {4}), CString());      // the empty element
 
     // 300 elements take two bytes.
-    CTableEngine big;
+    AppEngine big;
     for (int i = 1; i <= 300; ++i) {
         CString s;
         s.Format(u"e%03d", i);
@@ -361,7 +362,7 @@ TEST(FieldValue, DamagedDefinitionsReadOnlyTheBytesGiven) {
     // past it), while the definition claims far more.
     UseUtc();
     App save(true);
-    CTableEngine e;
+    AppEngine e;
     e.m_enumValues = {u"a", u"b"};
     ColumnInfo bit = Col(MYSQL_TYPE_BIT, 200);
     ColumnInfo set = Col(MYSQL_TYPE_SET);
@@ -407,7 +408,7 @@ TEST(FieldValue, DamagedDefinitionsReadOnlyTheBytesGiven) {
 // A MyISAM table: columns in record order, .MYI definitions contiguous from the null bytes.
 struct MyIsamTable {
     App app{true};
-    CTableEngine e;
+    AppEngine e;
     MyIsamTable(std::uint32_t rowFormat, std::uint32_t nullBytes) {
         e.m_nRowFormat = rowFormat;
         e.m_nNullBytes = nullBytes;
@@ -650,7 +651,7 @@ void CompareStaticTable(const std::string& db, const std::string& table, const s
     const std::string myd = ReadFile(base + ".MYD"), myi = ReadFile(base + ".MYI");
     ASSERT_FALSE(myi.empty()) << base;
     App save(true);
-    CTableEngine e;
+    AppEngine e;
     std::uint32_t reclength = 0;
     e.m_recinfo = ReadRecinfo(myi, reclength);
     e.m_nRowFormat = 0;
@@ -691,7 +692,7 @@ void CompareStaticTable(const std::string& db, const std::string& table, const s
             FormatMyIsamStaticField(e, c, rec + col.m_nRecordPos - 1, StaticFieldWidth(e, col), rec, e.m_nNullBytes);
             std::string got = e.m_columns[c].m_strValue.ToUtf8();
             std::string want = expected[row][c];
-            if (got != "NULL" && ClassifyCharset(col.m_nCharset) == TextCharset::Binary &&
+            if (got != "NULL" && ClassifyCharset(e.m_context, col.m_nCharset) == TextCharset::Binary &&
                 (col.m_nType == MYSQL_TYPE_STRING || col.m_nType == MYSQL_TYPE_VARCHAR))
                 got = got.substr(got.empty() ? 0 : 2);
             if (got != "NULL" && col.m_nType == MYSQL_TYPE_STRING && col.m_nCharset != 63) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/TableEngine.h"
 
@@ -48,7 +49,7 @@ TEST(FuzzFindingsMyisamDynamic, FieldsNeverReachPastTheRecordWhenTheHeaderClaims
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        CTableEngine e;
+        AppEngine e;
         const bool text = c.firstType == MI_FIELD_SKIP_ENDSPACE;
         e.m_columns = {text ? Column(u"code", MYSQL_TYPE_STRING, 1, 10, 8, 0) : Column(u"id", MYSQL_TYPE_LONG, 1, 11, 0, 0),
                        Column(u"name", MYSQL_TYPE_VARCHAR, text ? 11 : 5, 10, 8, 1)};

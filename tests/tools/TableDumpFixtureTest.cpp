@@ -126,10 +126,8 @@ bool IsIntegerType(const std::string& dataType) {
 // legitimately differs from the server's is anything normalised; each case says why.
 bool SameValue(const ColumnFacts& col, const std::string& oursEscaped, const std::string& theirsEscaped) {
     if (oursEscaped == theirsEscaped) return true;
-    // NULL is written "NULL" in our value text and \N in the server's TSV. (The text
-    // 'NULL' of a string column reads "NULL" as well: the value text cannot tell them apart.)
-    if (oursEscaped == "NULL") return theirsEscaped == "\\N";
-    if (theirsEscaped == "\\N") return false;
+    // NULL is \N on both sides; the text 'NULL' of a string column is four letters.
+    if (oursEscaped == "\\N" || theirsEscaped == "\\N") return false;
     std::string ours = Unescape(oursEscaped);
     std::string theirs = Unescape(theirsEscaped);
 

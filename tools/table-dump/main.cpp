@@ -1,6 +1,5 @@
 #include <iostream>
 
-#include "app/DralvekOstruneApp.h"
 #include "tools/table-dump/TableDump.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +11,6 @@ int main(int argc, char** argv) {
                   << "usage: table-dump [--save DIR] [--keys] DATADIR DATABASE TABLE\n";
         return kDumpUsage;
     }
-    CDralvekOstruneApp app;
     std::ios::sync_with_stdio(false);
     return RunTableDump(parsed, std::cout, std::cerr);
 }
