@@ -131,6 +131,14 @@ void CTableReader::Close() {
     m_countedStarts.clear();
     m_nRowsCounted = 0;
     m_bCountChecked = false;
+    m_lossesGiven.clear();
+}
+
+std::vector<CString> CTableReader::TakeLosses() {
+    std::vector<CString> fresh;
+    for (CString& loss : m_engine.m_context.TakeLosses())
+        if (m_lossesGiven.emplace(loss.View()).second) fresh.push_back(std::move(loss));
+    return fresh;
 }
 
 bool CTableReader::Open(const CString& base, const CString& dictionaryKey) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -65,7 +66,9 @@ public:
     CTableEngine& Engine() { return m_engine; }
     const TablePage& Rows() const { return m_engine.m_rows; }
     ReadContext& Context() { return m_engine.m_context; }
-    std::vector<CString> TakeLosses() { return m_engine.m_context.TakeLosses(); }
+    // The losses reported since the last call; one already given for this table (a page
+    // read again) is not given twice.
+    std::vector<CString> TakeLosses();
 
 private:
     void Loss(const CString& text) { m_engine.m_context.ReportLoss(text); }
@@ -95,6 +98,7 @@ private:
     std::set<std::uint64_t> m_countedStarts;
     std::uint64_t m_nRowsCounted = 0;
     bool m_bCountChecked = false;
+    std::set<std::u16string> m_lossesGiven;
     std::vector<unsigned char> m_record;
     std::vector<std::uint64_t> m_visitedParts;
 };
