@@ -178,13 +178,13 @@ bool CTableReader::Open(const CString& base, const CString& dictionaryKey) {
 }
 
 void CTableReader::OpenMyIsam(const CString& base) {
-    const CString myi = FindTableFile(base, u".myi");
+    const CString myi = FindTableFile(base, u".MYI");
     if (!m_engine.ReadMyiHeader(myi)) {
         CFile probe;
         if (!probe.Open(myi, CFile::modeRead)) Loss(CannotOpen(myi, probe));
         else Loss(FileName(myi) + u": index header too short; rows are read without it");
     }
-    OpenMyIsamData(FindTableFile(base, u".myd"));
+    OpenMyIsamData(FindTableFile(base, u".MYD"));
 }
 
 void CTableReader::OpenMyIsamData(const CString& myd) {
