@@ -650,7 +650,15 @@ CString StringText(const CTableEngine& engine, const ColumnInfo& column, const u
         if (!engine.m_context.IsSave() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
         return HexText(bytes, count);
     }
-    return DecodeText(set, bytes, count);
+    if (column.m_nType != MYSQL_TYPE_STRING) return DecodeText(set, bytes, count);
+    // CHAR is stored padded with spaces, which the server drops when it returns the value;
+    // every engine pads differently (bytes or characters), so the text is the same only
+    // without them.
+    if (set == TextCharset::Utf8 || set == TextCharset::Latin1 || set == TextCharset::Other)
+        while (count > 0 && bytes[count - 1] == ' ') --count;
+    CString text = DecodeText(set, bytes, count);
+    if (!text.IsEmpty() && text[text.GetLength() - 1] == u' ') text.TrimRight(u' ');
+    return text;
 }
 
 CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,

