@@ -167,7 +167,7 @@ struct FixtureTable {
 std::vector<FixtureTable> MyIsamTables() {
     std::vector<FixtureTable> tables;
     const fs::path expected = fs::path(DRALVEK_FIXTURE_SOURCE) / "expected";
-    for (const char* archive : {"corpus", "sample"}) {
+    for (const char* archive : {"corpus", "sample", "temporal_formats"}) {
         Table dbs = ReadTsv(expected / (std::string(archive) + ".databases.tsv"));
         for (std::size_t i = 1; i < dbs.size(); ++i) {
             if (dbs[i].size() < 2) continue;

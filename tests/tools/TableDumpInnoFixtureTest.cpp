@@ -91,7 +91,7 @@ std::vector<TableCase> CorpusInnoTables() {
     for (const fs::path& folder : folders) {
         const std::string database = folder.filename().string();
         fs::path datadir = kCorpus;
-        for (const char* archive : {"corpus", "sample"})
+        for (const char* archive : {"corpus", "sample", "temporal_formats"})
             if (fs::exists(fs::path(DRALVEK_FIXTURES) / archive / database))
                 datadir = fs::path(DRALVEK_FIXTURES) / archive;
         const std::vector<Row> rows = ParseTsv(ReadFile(folder / "tables.tsv"), true);
