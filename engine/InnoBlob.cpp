@@ -15,7 +15,9 @@ constexpr std::uint32_t kFilHeaderSize = 38;
 // sink, in chain order. The chain ends at its last part, at the total length, at a page
 // outside the file, at a page it has read before, or at a page that is no BLOB page, so
 // it reads each page of the tablespace at most once. A part that would reach past its
-// page is cut at the page end and ends the chain. File errors propagate.
+// page is cut at the page end and ends the chain. File errors propagate. A chain that
+// ends before the total length is reported as a loss, and the engine's
+// m_bCellIncomplete is set for the cell being formatted.
 template <typename Sink>
 void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint32_t count, Sink&& sink) {
     const unsigned char* ref = field + count - INNO_EXTERN_REF_SIZE;
@@ -26,7 +28,16 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
 
     CFile& source = engine.m_bReadingIbd ? engine.m_fileIbd : engine.m_fileIbdata;
     const std::uint64_t pageCount = engine.m_bReadingIbd ? engine.m_nIbdPages : engine.m_nIbdataPages;
-    if (!source.IsOpen()) return;
+    const std::uint32_t first = page;
+    auto lost = [&](std::uint64_t got, const char16_t* why) {
+        engine.m_bCellIncomplete = 1;
+        CString text;
+        text.Format(u"off-page value of %llu bytes from page %lu: only %llu bytes read (%s)",
+                    static_cast<unsigned long long>(total), static_cast<unsigned long>(first),
+                    static_cast<unsigned long long>(got), why);
+        engine.m_context.ReportLoss(text);
+    };
+    if (!source.IsOpen()) return lost(0, u"its tablespace is not open");
     CInnoPage buffer;
     std::unordered_set<std::uint32_t> visited;
     std::uint64_t written = 0;
@@ -46,6 +57,7 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
         offset = kFilHeaderSize;
         page = next;
     }
+    if (written < total) lost(written, u"its page chain is cut short");
 }
 
 }  // namespace

@@ -230,6 +230,7 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
         CString& text = engine.m_columns[f.column].m_strValue;
         std::uint8_t& isNull = engine.m_columns[f.column].m_bNull;
         isNull = 0;
+        engine.m_bCellIncomplete = 0;
         const FieldSlice& s = slices[i];
         switch (s.kind) {
         case FieldSlice::Missing: text.Empty(); break;
@@ -255,6 +256,7 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
             break;
         }
         }
+        engine.m_columns[f.column].m_bIncomplete = engine.m_bCellIncomplete;
     }
     engine.m_rows.push_back(engine.m_columns);
 }

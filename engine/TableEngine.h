@@ -73,6 +73,8 @@ struct ColumnInfo {
     // The value is SQL NULL (m_strValue then reads "NULL", as a text of those four
     // letters may too).
     std::uint8_t m_bNull = 0;
+    // The value is known to be cut short (an off-page chain that ended early).
+    std::uint8_t m_bIncomplete = 0;
     // This column's ENUM/SET elements, as a range of CTableEngine::m_enumValues (empty
     // elements included), so each column decodes with its own list.
     std::uint32_t m_nEnumFirst = 0;
@@ -412,6 +414,9 @@ public:
     ReadContext m_context;
     // The definition was written by a server of 5.6 or later (its temporal formats).
     std::uint8_t m_bMySql56Format = 0;
+    // Set when an off-page value could not be read whole; the row reader moves it to the
+    // cell's m_bIncomplete.
+    std::uint8_t m_bCellIncomplete = 0;
     // Where the page after the last full page of rows starts (set with m_bBatchFull).
     PageBookmark m_nextBookmark;
 };

@@ -146,8 +146,20 @@ TEST(InnoBlob, DamagedChainsEndWithinTheirPages) {
         {"total ends the part", 10, 3, "p|ten"},
         {"first page past the file", 50, 10, "p|"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
+        f.engine.m_context.losses.clear();
+        f.engine.m_bCellIncomplete = 0;
         EXPECT_EQ(ReadAll(f.Extract(LocalField("p|", c.page, 38, c.total))), c.expected) << c.what;
+        // Every chain but the whole one is reported, and the cell marked incomplete.
+        const bool whole = c.expected.size() - 2 == c.total;
+        EXPECT_EQ(f.engine.m_context.losses.size(), whole ? 0u : 1u) << c.what;
+        EXPECT_EQ(f.engine.m_bCellIncomplete, whole ? 0 : 1) << c.what;
+        if (!whole && !f.engine.m_context.losses.empty()) {
+            CString from;
+            from.Format(u"from page %d", static_cast<int>(c.page));
+            EXPECT_NE(f.engine.m_context.losses[0].Find(from), -1) << f.engine.m_context.losses[0].ToUtf8();
+        }
+    }
 }
 
 }  // namespace
