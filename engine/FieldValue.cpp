@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -412,6 +413,14 @@ CString IntegerText(const ColumnInfo& column, const unsigned char* bytes, std::u
     return Signed(static_cast<long long>(v));
 }
 
+// The shortest text that reads back as v; whole numbers below 10^15 in plain digits, as
+// the server prints them ("100000", where the shortest form would be "1e+05").
+template <typename T>
+std::to_chars_result ShortestText(char (&text)[64], T v) {
+    if (v == std::trunc(v) && std::fabs(v) < 1e15) return std::to_chars(text, text + sizeof text, v, std::chars_format::fixed);
+    return std::to_chars(text, text + sizeof text, v);
+}
+
 CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count, bool save) {
     char text[64];
     std::to_chars_result r{};
@@ -422,14 +431,14 @@ CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uin
         float v;
         std::memcpy(&v, &raw, sizeof v);
         if (!save) shown = v;
-        else r = std::to_chars(text, text + sizeof text, v);
+        else r = ShortestText(text, v);
     } else {
         const FixedBytes f(bytes, count, 8);
         const std::uint64_t raw = LoadLittle(f.b, 8);
         double v;
         std::memcpy(&v, &raw, sizeof v);
         if (!save) shown = v;
-        else r = std::to_chars(text, text + sizeof text, v);
+        else r = ShortestText(text, v);
     }
     if (!save) {
         // "%f": the exact value rounded to 6 digits as printf does.

@@ -119,6 +119,11 @@ TEST(FieldValue, FloatAndDoubleShowSixDecimalsButSaveRoundTrips) {
         {false, 1e-10, u"0.000000", u"1e-10"},
         {false, -0.5, u"-0.500000", u"-0.5"},
         {false, 5e-324, u"0.000000", u"5e-324"},
+        // Whole numbers in digits, as the server's own export writes them.
+        {false, 100000, u"100000.000000", u"100000"},
+        {true, 100000, u"100000.000000", u"100000"},
+        {false, -123456789012345, u"-123456789012345.000000", u"-123456789012345"},
+        {false, 1e15, u"1000000000000000.000000", u"1e+15"},
     };
     for (const Case& c : cases) {
         const ColumnInfo col = Col(c.isFloat ? MYSQL_TYPE_FLOAT : MYSQL_TYPE_DOUBLE);
