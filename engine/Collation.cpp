@@ -76,8 +76,8 @@ bool LoadProgramCollationFile(CollationMap& map) {
 
 CollationMap BuiltInCollations() {
     CollationMap map;
-    auto add = [&](std::uint32_t id, std::uint32_t mbmax, const char16_t* set) {
-        map[id] = CollationEntry{1, mbmax, CString(set), CString(set)};
+    auto add = [&](std::uint32_t id, std::uint32_t mbmax, const char16_t* set, std::uint32_t mbmin = 1) {
+        map[id] = CollationEntry{mbmin, mbmax, CString(set), CString(set)};
     };
     add(63, 1, u"binary");
     for (std::uint32_t id : {5u, 8u, 15u, 31u, 47u, 48u, 49u, 94u}) add(id, 1, u"latin1");
@@ -85,5 +85,13 @@ CollationMap BuiltInCollations() {
     for (std::uint32_t id = 192; id <= 215; ++id) add(id, 3, u"utf8mb3");
     for (std::uint32_t id : {45u, 46u}) add(id, 4, u"utf8mb4");
     for (std::uint32_t id = 224; id <= 247; ++id) add(id, 4, u"utf8mb4");
+    // The wide sets: their widths decide where a record's fields lie.
+    for (std::uint32_t id : {35u, 90u}) add(id, 2, u"ucs2", 2);
+    for (std::uint32_t id = 128; id <= 151; ++id) add(id, 2, u"ucs2", 2);
+    for (std::uint32_t id : {54u, 55u}) add(id, 4, u"utf16", 2);
+    for (std::uint32_t id = 101; id <= 124; ++id) add(id, 4, u"utf16", 2);
+    for (std::uint32_t id : {56u, 62u}) add(id, 4, u"utf16le", 2);
+    for (std::uint32_t id : {60u, 61u}) add(id, 4, u"utf32", 4);
+    for (std::uint32_t id = 160; id <= 183; ++id) add(id, 4, u"utf32", 4);
     return map;
 }

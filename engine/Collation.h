@@ -28,5 +28,5 @@ bool LoadCollationFile(const CString& path, CollationMap& map);
 bool LoadProgramCollationFile(CollationMap& map);
 
 // What is known without the collation file: the binary set and the collation ids of
-// latin1, utf8mb3 and utf8mb4 that every server numbers alike.
+// latin1, utf8mb3, utf8mb4, ucs2, utf16, utf16le and utf32 that every server numbers alike.
 CollationMap BuiltInCollations();

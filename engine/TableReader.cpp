@@ -165,6 +165,14 @@ bool CTableReader::Open(const CString& base, const CString& dictionaryKey) {
         Loss(FileName(frm) + u": not a table definition that can be read");
         return false;
     }
+    // A column whose collation the table does not know is read as UTF-8: say so.
+    if (m_engine.m_context.collations) {
+        for (const ColumnInfo& column : m_engine.m_columns) {
+            if (column.m_nCharset == 0 || m_engine.m_context.FindCollation(column.m_nCharset)) continue;
+            Loss(u"column " + column.m_strName + u": collation " + Number(column.m_nCharset) +
+                 u" is not in the collation table; its text is read as UTF-8");
+        }
+    }
     try {
         if (m_engine.m_nDbType == kDbTypeMyIsam) OpenMyIsam(base);
         else if (m_engine.m_nDbType == kDbTypeInnoDb) OpenInno(base, dictionaryKey);

@@ -250,7 +250,7 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
     if (!haveCollations) {
         err << prefix << "cannot open the collation file "
             << (args.collationFile.empty() ? std::string("\"collation (2)\"") : args.collationFile)
-            << "; UTF-8 and latin1 columns are read with built-in widths\n";
+            << "; the common character sets are read with built-in widths\n";
         collations = BuiltInCollations();
     }
     context.collations = &collations;
@@ -301,13 +301,6 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
     if (!reader.RowSourceOpened()) {
         printLosses();
         return kDumpNoTable;
-    }
-    // Columns whose character set the collation table does not know are read as UTF-8.
-    for (const ColumnInfo& column : engine.m_columns) {
-        if (column.m_nCharset == 0 || collations.count(column.m_nCharset)) continue;
-        err << prefix << "column " << column.m_strName.ToUtf8() << ": collation " << column.m_nCharset
-            << " is not in the collation table; its text is read as UTF-8\n";
-        lost = true;
     }
     std::string text;
     for (std::size_t i = 0; i < engine.m_columns.size(); ++i) {
