@@ -1,85 +1,26 @@
 #include "app/DralvekOstruneApp.h"
 
-#include <cstring>
-#include <unistd.h>
-
-#include "platform/core/ByteOrder.h"
-
-namespace {
-
-// Text of a record: a zero byte ends it early.
-CString RecordText(const std::string& bytes) {
-    std::size_t n = bytes.find('\0');
-    if (n == std::string::npos) n = bytes.size();
-    return CString::FromAnsi(bytes.data(), n);
-}
-
-CString ExecutableFolder() {
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return CString();
-    std::string path(buf, static_cast<std::size_t>(n));
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return CString();
-    return CString::FromUtf8(path.substr(0, slash + 1));
-}
-
-}  // namespace
-
-bool LoadCollationFile(const CString& path, CollationMap& map) {
-    CFile file;
-    if (!file.Open(path, CFile::modeRead | CFile::shareDenyWrite)) return false;
-    try {
-        const std::uint64_t length = file.GetLength();
-        std::uint64_t consumed = 0;
-        while (consumed < length) {
-            unsigned char head[16];
-            if (file.Read(head, 16) != 16) break;
-            std::uint32_t id = static_cast<std::uint32_t>(ReadLittleEndian(head, 4));
-            CollationEntry entry;
-            entry.mbminlen = static_cast<std::uint32_t>(ReadLittleEndian(head + 4, 4));
-            entry.mbmaxlen = static_cast<std::uint32_t>(ReadLittleEndian(head + 8, 4));
-            std::uint32_t l1 = static_cast<std::uint32_t>(ReadLittleEndian(head + 12, 4));
-            // A length that runs past the file is damage, not a text to allocate for.
-            if (l1 > length - consumed - 16) break;
-            std::string first(l1, '\0');
-            if (file.Read(first.data(), l1) != l1) break;
-            unsigned char l2bytes[4];
-            if (file.Read(l2bytes, 4) != 4) break;
-            std::uint32_t l2 = static_cast<std::uint32_t>(ReadLittleEndian(l2bytes, 4));
-            if (l2 > length - consumed - 20 - l1) break;
-            std::string second(l2, '\0');
-            if (file.Read(second.data(), l2) != l2) break;
-            entry.name1 = RecordText(first);
-            entry.name2 = RecordText(second);
-            map[id] = std::move(entry);
-            consumed += 20ull + l1 + l2;
-        }
-    } catch (const CFileException&) {
-        // What was read before the error stays.
-    }
-    return true;
-}
-
 CDralvekOstruneApp::CDralvekOstruneApp()
     : CWinAppEx(true),
       m_nAppLook(0),
       m_bBusy(0),
-      m_bResumeRead(0),
       m_bSaveAsScript(0),
       m_bSaveToServer(0),
       m_bMySql56Format(0),
       m_nBlobFileCounter(0),
       m_nLogLineCount(0) {
-    // The working folder first; then beside the program and its installed data folder,
-    // so that starting it from elsewhere does not lose every character width.
-    if (LoadCollationFile(kCollationFileName, m_mapCollation)) return;
-    if (LoadCollationFile(ExecutableFolder() + kCollationFileName, m_mapCollation)) return;
-#ifdef DRALVEK_DATA_DIR
-    LoadCollationFile(CString(DRALVEK_DATA_DIR "/") + kCollationFileName, m_mapCollation);
-#endif
+    LoadProgramCollationFile(m_mapCollation);
 }
 
 CDralvekOstruneApp::~CDralvekOstruneApp() {
     if (m_fileLog.IsOpen()) m_fileLog.Close();
+}
+
+ReadContext CDralvekOstruneApp::WindowReadContext() const {
+    ReadContext context;
+    context.collations = &m_mapCollation;
+    context.mode = (m_bSaveAsScript == 1 || m_bSaveToServer == 1) ? ValueMode::Save : ValueMode::Display;
+    context.blobFolder = m_strSaveFolder;
+    context.blobCounter = m_nBlobFileCounter;
+    return context;
 }

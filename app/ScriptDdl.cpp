@@ -14,6 +14,9 @@ DdlCollations DdlCollationsFrom(const CollationMap& map) {
 bool BuildTableDdl(const CString& frmPath, const CString& tableName, const CollationMap& collations, TableDdl& out) {
     out = TableDdl();
     CTableEngine engine;
+    // Defaults are formatted as a saved value is: full texts, the table's collations.
+    engine.m_context.collations = &collations;
+    engine.m_context.mode = ValueMode::Save;
     // ReadFrm also answers true for a file that is no table definition; the column list
     // tells.
     if (!engine.ReadFrm(frmPath) || engine.m_columns.empty()) {

@@ -2,14 +2,15 @@
 
 #include <array>
 #include <cstdint>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/TableEngine.h"
+#include "engine/TableReader.h"
 #include "platform/core/CString.h"
 
 // What the window shows of a table, and how it pages through its rows, without the
-// window: each operation changes the engine and returns what the frame must apply.
+// window: the page stack, the captions and the busy flag. The rows come from a
+// CTableReader; each operation returns what the frame must apply.
 
 enum class ButtonState : std::uint8_t { Unchanged, Enabled, Disabled };
 
@@ -24,6 +25,8 @@ struct BrowserEffects {
     CString caption;
     // The record list is to be rebuilt from the engine's page (m_rows).
     bool listRefilled = false;
+    // What this step could not read whole, one line each (for the log pane).
+    std::vector<CString> losses;
 };
 
 inline constexpr std::size_t kKeyListColumns = 5;
@@ -34,19 +37,14 @@ using KeyListRow = std::array<CString, kKeyListColumns>;
 // The "Keys" list of the column list the engine holds: one row per column.
 std::vector<KeyListRow> BuildKeyList(const CTableEngine& engine);
 
-// folder + separator + name, with doubled separators collapsed.
-CString JoinTablePath(const CString& folder, const CString& name);
-
 // The name the InnoDB dictionary knows the table by: the folder's last component and the
 // table name ("db/t1"); empty when the folder has no separator.
 CString TableDictionaryKey(const CString& folder, const CString& name);
 
-// base + extension, as the file exists on disk whatever the case of its extension
-// (".MYD" beside ".frm"); base + extension as given when no such file exists.
-CString FindTableFile(const CString& base, const CString& extension);
-
 class CTableBrowser {
 public:
+    // The engine's context is the window's: rebuilt from the application object (when
+    // there is one) at every display.
     explicit CTableBrowser(CTableEngine& engine);
 
     // A table item: base is the table's path without extension, itemText the tree
@@ -57,13 +55,15 @@ public:
     // A "Keys" item of the table at base: rows receives the list's rows.
     BrowserEffects ShowKeys(const CString& base, const CString& itemText, std::vector<KeyListRow>& rows);
 
-    // Opens the .MYD and reads the first page; false when a file error ended it.
+    // Opens the .MYD of the MyISAM definition the engine holds and reads the first page;
+    // false when a file error ended it.
     bool LoadMyIsamFirstPage(const CString& path);
 
     BrowserEffects OnNextRecords();
     BrowserEffects OnPrevRecords();
 
-    // Paging state shown in the caption and compared by Next.
+    // Paging state shown in the caption and compared by Next. m_nRowsRead is the last
+    // row of the page shown, so it cannot drift with Next and Previous.
     std::uint64_t m_nRowsRead = 0;
     std::uint64_t m_nPageFirstRow = 0;
     std::uint64_t m_nPageLastRow = 0;
@@ -73,25 +73,21 @@ public:
     bool m_bDefinitionRead = false;
     bool m_bRowsSourceOpened = false;
 
+    CTableReader& Reader() { return m_reader; }
+
 private:
     // Start of every accepted display: closes the files, empties the page stack.
     void BeginDisplay(BrowserEffects& effects);
-    // Reads one page from start; push: a full page pushes the next page's position.
-    void ReadPage(std::uint64_t start, bool push);
-    void ReadMyIsamPage(std::uint64_t start, bool push);
-    void FixedLengthWalk(std::uint64_t start, bool push, std::uint64_t length);
-    void DynamicRowWalk(std::uint64_t start, bool push, std::uint64_t length);
-    // Joins the parts of the record whose first block info describes; false for a
-    // record whose chain is damaged.
-    bool JoinRecordParts(BlockInfo info, std::uint64_t firstPos, std::uint64_t length);
-    void FinishPage(BrowserEffects& effects, std::uint64_t rows);
-
-    // InnoDB tables: the first page, from the table's .ibd or from ibdata1.
-    void ReadInnoFirstPage(const CString& base, const CString& dictionaryKey);
-    // InnoDB tables: the page at bookmark, for Next and Previous.
-    void ReadInnoPage(const PageBookmark& bookmark);
+    // Reads the page at start; push: a full page pushes the next page's position.
+    void ReadPage(const PageBookmark& start, bool push, BrowserEffects& effects);
+    void ShowTableRows(const CString& base, const CString& itemText, const CString& dictionaryKey,
+                       BrowserEffects& effects);
+    void NextRecords(BrowserEffects& effects);
+    void PrevRecords(BrowserEffects& effects);
+    // The losses of the step, and the window's large-object counter, back to the caller.
+    void FinishStep(BrowserEffects& effects);
 
     CTableEngine& m_engine;
-    std::vector<unsigned char> m_record;
-    std::unordered_set<std::uint64_t> m_visitedParts;
+    CTableReader m_reader;
+    bool m_bLastFull = false;
 };

@@ -1,16 +1,12 @@
 #include "engine/ColumnType.h"
 
-#include "app/DralvekOstruneApp.h"
-
 namespace {
 
 // Bytes per character of the column's character set; 0 when unknown (no division).
 std::uint32_t BytesPerCharacter(const CTableEngine& engine, const ColumnInfo& column) {
     if (engine.m_nTableCharset == 0) return 0;
-    const CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app) return 0;
-    auto it = app->m_mapCollation.find(column.m_nCharset);
-    return it == app->m_mapCollation.end() ? 0 : it->second.mbmaxlen;
+    const CollationEntry* entry = engine.m_context.FindCollation(column.m_nCharset);
+    return entry ? entry->mbmaxlen : 0;
 }
 
 CString WithLength(const char16_t* name, std::uint32_t n) {

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -10,7 +11,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/NumberText.h"
@@ -89,8 +89,6 @@ struct FixedBytes {
     FixedBytes(const FixedBytes&) = delete;
     FixedBytes& operator=(const FixedBytes&) = delete;
 };
-
-bool IsSetFlag(std::uint8_t flag) { return flag == 1; }
 
 // Units a text of n units takes as a CString length; a longer one (a hex text of a blob
 // past 1 GB) cannot be held, as memory for it could not be had.
@@ -415,7 +413,15 @@ CString IntegerText(const ColumnInfo& column, const unsigned char* bytes, std::u
     return Signed(static_cast<long long>(v));
 }
 
-CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+// The shortest text that reads back as v; whole numbers below 10^15 in plain digits, as
+// the server prints them ("100000", where the shortest form would be "1e+05").
+template <typename T>
+std::to_chars_result ShortestText(char (&text)[64], T v) {
+    if (v == std::trunc(v) && std::fabs(v) < 1e15) return std::to_chars(text, text + sizeof text, v, std::chars_format::fixed);
+    return std::to_chars(text, text + sizeof text, v);
+}
+
+CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count, bool save) {
     char text[64];
     std::to_chars_result r{};
     double shown = 0;
@@ -424,17 +430,17 @@ CString FloatText(const ColumnInfo& column, const unsigned char* bytes, std::uin
         const std::uint32_t raw = static_cast<std::uint32_t>(LoadLittle(f.b, 4));
         float v;
         std::memcpy(&v, &raw, sizeof v);
-        if (!IsSaveMode()) shown = v;
-        else r = std::to_chars(text, text + sizeof text, v);
+        if (!save) shown = v;
+        else r = ShortestText(text, v);
     } else {
         const FixedBytes f(bytes, count, 8);
         const std::uint64_t raw = LoadLittle(f.b, 8);
         double v;
         std::memcpy(&v, &raw, sizeof v);
-        if (!IsSaveMode()) shown = v;
-        else r = std::to_chars(text, text + sizeof text, v);
+        if (!save) shown = v;
+        else r = ShortestText(text, v);
     }
-    if (!IsSaveMode()) {
+    if (!save) {
         // "%f": the exact value rounded to 6 digits as printf does.
         char fixed[numbertext::kFixedMax];
         if (const char* end = numbertext::FormatFixed(shown, 6, fixed))
@@ -588,8 +594,8 @@ CString BitText(const ColumnInfo& column, const unsigned char* bytes, std::uint3
     return CString(std::move(s));
 }
 
-CString GeometryText(const unsigned char* bytes, std::uint32_t count) {
-    if (!IsSaveMode()) return CString(u"Spatial Data");
+CString GeometryText(const unsigned char* bytes, std::uint32_t count, bool save) {
+    if (!save) return CString(u"Spatial Data");
     if (count == 0 || !bytes) return CString(u"NULL");
     std::string escaped;
     escaped.reserve(count);
@@ -618,25 +624,25 @@ TextCharset PageCharset(const CTableEngine& engine, std::uint32_t charsetId) {
     if (charsetId == kBinaryCharset) return TextCharset::Binary;
     struct Memo {
         const CTableEngine* engine = nullptr;
-        const CDralvekOstruneApp* app = nullptr;
+        const CollationMap* collations = nullptr;
         std::size_t mapSize = 0;
         int count = 0;
         std::uint32_t ids[8] = {};
         TextCharset sets[8] = {};
     };
     thread_local Memo memo;
-    const CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app) return TextCharset::Other;
-    if (engine.m_rows.empty() || memo.engine != &engine || memo.app != app ||
-        memo.mapSize != app->m_mapCollation.size()) {
+    const CollationMap* collations = engine.m_context.collations;
+    if (!collations) return TextCharset::Other;
+    if (engine.m_rows.empty() || memo.engine != &engine || memo.collations != collations ||
+        memo.mapSize != collations->size()) {
         memo.engine = &engine;
-        memo.app = app;
-        memo.mapSize = app->m_mapCollation.size();
+        memo.collations = collations;
+        memo.mapSize = collations->size();
         memo.count = 0;
     }
     for (int i = 0; i < memo.count; ++i)
         if (memo.ids[i] == charsetId) return memo.sets[i];
-    const TextCharset set = ClassifyCharset(charsetId);
+    const TextCharset set = ClassifyCharset(engine.m_context, charsetId);
     if (memo.count < 8) {
         memo.ids[memo.count] = charsetId;
         memo.sets[memo.count++] = set;
@@ -650,17 +656,25 @@ CString StringText(const CTableEngine& engine, const ColumnInfo& column, const u
                    std::uint32_t count) {
     const TextCharset set = PageCharset(engine, column.m_nCharset);
     if (set == TextCharset::Binary) {
-        if (!IsSaveMode() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
+        if (!engine.m_context.IsSave() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
         return HexText(bytes, count);
     }
-    return DecodeText(set, bytes, count);
+    if (column.m_nType != MYSQL_TYPE_STRING) return DecodeText(set, bytes, count);
+    // CHAR is stored padded with spaces, which the server drops when it returns the value;
+    // every engine pads differently (bytes or characters), so the text is the same only
+    // without them.
+    if (set == TextCharset::Utf8 || set == TextCharset::Latin1 || set == TextCharset::Other)
+        while (count > 0 && bytes[count - 1] == ' ') --count;
+    CString text = DecodeText(set, bytes, count);
+    if (!text.IsEmpty() && text[text.GetLength() - 1] == u' ') text.TrimRight(u' ');
+    return text;
 }
 
 CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
                  std::uint32_t count, FieldMember member) {
     // A static record holds no BLOB data, only its length and a memory pointer.
     if (member == FieldMember::MyIsamStatic) return CString();
-    if (member == FieldMember::MyIsamDynamic && !IsSaveMode() && count >= kDisplayBlobLimit)
+    if (member == FieldMember::MyIsamDynamic && !engine.m_context.IsSave() && count >= kDisplayBlobLimit)
         return CString(u"Large Blob Data");
     const TextCharset set = PageCharset(engine, column.m_nCharset);
     if (set == TextCharset::Binary) return HexText(bytes, count);
@@ -780,7 +794,8 @@ CString MyIsamBitText(const CTableEngine& engine, std::size_t c, const unsigned 
 // A column without record bytes takes its value (and NULL) from the null bytes alone.
 void FormatFlagsOnlyColumn(CTableEngine& engine, std::size_t c, const unsigned char* flags, std::uint32_t flagBytes) {
     ColumnInfo& column = engine.m_columns[c];
-    if (PlaceSaysNull(engine, c, flags, flagBytes)) column.m_strValue = u"NULL";
+    column.m_bNull = PlaceSaysNull(engine, c, flags, flagBytes) ? 1 : 0;
+    if (column.m_bNull) column.m_strValue = u"NULL";
     else if (column.m_nType == MYSQL_TYPE_BIT && flags) column.m_strValue = MyIsamBitText(engine, c, nullptr, 0, flags, flagBytes);
     else column.m_strValue = CString();
 }
@@ -899,19 +914,13 @@ DefinitionMemo& PageDefinitions(const CTableEngine& engine) {
 
 }  // namespace
 
-bool IsSaveMode() {
-    const CDralvekOstruneApp* app = GetDralvekApp();
-    return app && (IsSetFlag(app->m_bSaveAsScript) || IsSetFlag(app->m_bSaveToServer));
-}
 
-TextCharset ClassifyCharset(std::uint32_t charsetId) {
+TextCharset ClassifyCharset(const ReadContext& context, std::uint32_t charsetId) {
     if (charsetId == kBinaryCharset) return TextCharset::Binary;
-    const CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app) return TextCharset::Other;
-    const auto it = app->m_mapCollation.find(charsetId);
-    if (it == app->m_mapCollation.end()) return TextCharset::Other;
+    const CollationEntry* entry = context.FindCollation(charsetId);
+    if (!entry) return TextCharset::Other;
     // Runs for every text field: compare in place rather than build a lower-case copy.
-    const std::u16string_view name = it->second.name2.View();
+    const std::u16string_view name = entry->name2.View();
     auto is = [&](std::u16string_view want) {
         if (name.size() != want.size()) return false;
         for (std::size_t i = 0; i < want.size(); ++i) {
@@ -930,9 +939,10 @@ TextCharset ClassifyCharset(std::uint32_t charsetId) {
     return TextCharset::Other;
 }
 
-CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, std::size_t count) {
+CString DecodeCharsetText(const ReadContext& context, std::uint32_t charsetId, const unsigned char* bytes,
+                          std::size_t count) {
     if (!bytes || count == 0) return CString();
-    return DecodeText(ClassifyCharset(charsetId), bytes, count);
+    return DecodeText(ClassifyCharset(context, charsetId), bytes, count);
 }
 
 namespace {
@@ -1085,7 +1095,7 @@ CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& colu
         return IntegerText(column, bytes, count);
     case MYSQL_TYPE_FLOAT:
     case MYSQL_TYPE_DOUBLE:
-        return FloatText(column, bytes, count);
+        return FloatText(column, bytes, count, engine.m_context.IsSave());
     case MYSQL_TYPE_DECIMAL:
     case MYSQL_TYPE_NEWDECIMAL:
         return DecimalText(column, bytes, count);
@@ -1119,7 +1129,7 @@ CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& colu
     case MYSQL_TYPE_BLOB:
         return BlobText(engine, column, bytes, count, member);
     case MYSQL_TYPE_GEOMETRY:
-        return GeometryText(bytes, count);
+        return GeometryText(bytes, count, engine.m_context.IsSave());
     default:
         return CString();
     }
@@ -1152,6 +1162,7 @@ void FormatMyIsamStaticField(CTableEngine& engine, std::size_t columnIndex, cons
     const bool isNull = r >= 0 ? RecinfoSaysNull(engine.m_recinfo[static_cast<std::size_t>(r)], nullBitmap, nullBytes)
                                : PlaceSaysNull(engine, columnIndex, nullBitmap, nullBytes);
     ColumnInfo& column = engine.m_columns[columnIndex];
+    column.m_bNull = isNull ? 1 : 0;
     if (isNull) {
         column.m_strValue = u"NULL";
         return;
@@ -1216,7 +1227,8 @@ void FormatDefinition(CTableEngine& engine, DefinitionMemo& memo, std::uint32_t 
     const std::uint32_t flagBytes = nullFlags ? memo.nullArea : 0;
     ColumnInfo& column = engine.m_columns[c];
     const RecinfoEntry& def = engine.m_recinfo[fieldIndex];
-    if (RecinfoSaysNull(def, nullFlags, flagBytes)) column.m_strValue = NullText();
+    column.m_bNull = RecinfoSaysNull(def, nullFlags, flagBytes) ? 1 : 0;
+    if (column.m_bNull) column.m_strValue = NullText();
     else if ((def.m_nType == MI_FIELD_SKIP_ENDSPACE || def.m_nType == MI_FIELD_SKIP_PRESPACE) && count < declaredLength)
         column.m_strValue = SpaceSkippedText(engine, c, def.m_nType, declaredLength, bytes, count, nullFlags, flagBytes);
     else if (column.m_nType == MYSQL_TYPE_BIT) column.m_strValue = MyIsamBitText(engine, c, bytes, count, nullFlags, flagBytes);
@@ -1250,7 +1262,10 @@ void FormatMyIsamDynamicFields(CTableEngine& engine, std::uint32_t firstField, c
         memo.uncoveredFrom = firstField;
         memo.uncoveredKnown = true;
     }
-    for (std::size_t c : memo.uncovered) engine.m_columns[c].m_strValue.Empty();
+    for (std::size_t c : memo.uncovered) {
+        engine.m_columns[c].m_strValue.Empty();
+        engine.m_columns[c].m_bNull = 0;
+    }
     for (std::uint32_t i = firstField; i < n; ++i) {
         const RecinfoEntry& def = engine.m_recinfo[i];
         FormatDefinition(engine, memo, i, nullFlags, def.m_nLength, def.m_pData, def.m_nDataLength);

@@ -7,9 +7,6 @@
 
 // Value text of stored fields, by the column's MySQL type.
 
-// True while a save mode is set: full values instead of display placeholders.
-bool IsSaveMode();
-
 // Bytes a fixed-length MyISAM record gives this column, read from its record position.
 std::uint32_t StaticFieldWidth(const CTableEngine& engine, const ColumnInfo& column);
 
@@ -39,11 +36,12 @@ enum class FieldMember {
 
 // How the bytes of a text column are read, from the collation's character-set name.
 enum class TextCharset { Binary, Utf8, Latin1, Ucs2, Utf16, Utf16Le, Utf32, Other };
-TextCharset ClassifyCharset(std::uint32_t charsetId);
+TextCharset ClassifyCharset(const ReadContext& context, std::uint32_t charsetId);
 
 // Text of string bytes in the column's character set (every byte is kept, zero bytes
 // included; only the Other sets go through Utf8ToCString, which stops at a zero byte).
-CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, std::size_t count);
+CString DecodeCharsetText(const ReadContext& context, std::uint32_t charsetId, const unsigned char* bytes,
+                          std::size_t count);
 
 // "0x" and two upper-case hex digits per byte; no bytes give the empty text.
 CString HexText(const unsigned char* bytes, std::size_t count);

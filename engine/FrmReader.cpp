@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "engine/TableEngine.h"
 #include "platform/core/ByteOrder.h"
@@ -48,12 +47,10 @@ CString Text(const std::string& bytes) { return Utf8ToCString(bytes.data(), byte
 
 // The character-set name of a collation whose characters take at least two bytes; empty
 // for every other one.
-CString WideCharsetName(std::uint32_t collation) {
-    const CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app) return CString();
-    auto it = app->m_mapCollation.find(collation);
-    if (it == app->m_mapCollation.end() || it->second.mbminlen < 2) return CString();
-    return it->second.name2;
+CString WideCharsetName(const ReadContext& context, std::uint32_t collation) {
+    const CollationEntry* entry = context.FindCollation(collation);
+    if (!entry || entry->mbminlen < 2) return CString();
+    return entry->name2;
 }
 
 int HexDigit(char c) {
@@ -318,7 +315,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
         if (m_fileFrm.Read(formInfo, kFormInfoSize) != kFormInfoSize) return false;
 
         m_pShare = &state;
-        if (CDralvekOstruneApp* app = GetDralvekApp()) app->m_bMySql56Format = Le32(header + 51) > 50599 ? 1 : 0;
+        m_bMySql56Format = Le32(header + 51) > 50599 ? 1 : 0;
         m_nTableCharset = 0;
         const bool nullFlagsFirst = header[32] == 0;
         if (nullFlagsFirst) m_nTableCharset = (static_cast<std::uint32_t>(header[41]) << 8) + header[38];
@@ -377,7 +374,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
                 if (rec[13] != MYSQL_TYPE_ENUM && rec[13] != MYSQL_TYPE_SET) continue;
                 const std::uint32_t list = rec[12];
                 if (list == 0 || list > listWideCharset.size()) continue;
-                const CString charset = WideCharsetName((static_cast<std::uint32_t>(rec[11]) << 8) + rec[14]);
+                const CString charset = WideCharsetName(m_context, (static_cast<std::uint32_t>(rec[11]) << 8) + rec[14]);
                 if (!charset.IsEmpty()) listWideCharset[list - 1] = charset;
             }
         }

@@ -2,7 +2,6 @@
 
 #include <unordered_set>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/InnoPage.h"
 #include "platform/core/ByteOrder.h"
 
@@ -16,7 +15,9 @@ constexpr std::uint32_t kFilHeaderSize = 38;
 // sink, in chain order. The chain ends at its last part, at the total length, at a page
 // outside the file, at a page it has read before, or at a page that is no BLOB page, so
 // it reads each page of the tablespace at most once. A part that would reach past its
-// page is cut at the page end and ends the chain. File errors propagate.
+// page is cut at the page end and ends the chain. File errors propagate. A chain that
+// ends before the total length is reported as a loss, and the engine's
+// m_bCellIncomplete is set for the cell being formatted.
 template <typename Sink>
 void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint32_t count, Sink&& sink) {
     const unsigned char* ref = field + count - INNO_EXTERN_REF_SIZE;
@@ -27,7 +28,16 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
 
     CFile& source = engine.m_bReadingIbd ? engine.m_fileIbd : engine.m_fileIbdata;
     const std::uint64_t pageCount = engine.m_bReadingIbd ? engine.m_nIbdPages : engine.m_nIbdataPages;
-    if (!source.IsOpen()) return;
+    const std::uint32_t first = page;
+    auto lost = [&](std::uint64_t got, const char16_t* why) {
+        engine.m_bCellIncomplete = 1;
+        CString text;
+        text.Format(u"off-page value of %llu bytes from page %lu: only %llu bytes read (%s)",
+                    static_cast<unsigned long long>(total), static_cast<unsigned long>(first),
+                    static_cast<unsigned long long>(got), why);
+        engine.m_context.ReportLoss(text);
+    };
+    if (!source.IsOpen()) return lost(0, u"its tablespace is not open");
     CInnoPage buffer;
     std::unordered_set<std::uint32_t> visited;
     std::uint64_t written = 0;
@@ -47,6 +57,7 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
         offset = kFilHeaderSize;
         page = next;
     }
+    if (written < total) lost(written, u"its page chain is cut short");
 }
 
 }  // namespace
@@ -54,27 +65,31 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
 CString& ExtractExternBlobToFile(CTableEngine& engine, CString& out, const unsigned char* field,
                                  std::uint32_t count) {
     out.Empty();
-    CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app || count < INNO_EXTERN_REF_SIZE) return out;
+    if (count < INNO_EXTERN_REF_SIZE) return out;
 
-    CString path = app->m_strSaveFolder;
+    CString path = engine.m_context.blobFolder;
     if (path.IsEmpty() || path[path.GetLength() - 1] != u'/') path += u'/';
     path += u"blobdata/";
-    const std::uint64_t number = app->m_nBlobFileCounter++;
+    const std::uint64_t number = engine.m_context.blobCounter++;
     // The low 32 bits as a signed number, as the file names have always been written.
     CString name;
     name.Format(u"%d", static_cast<int>(static_cast<std::int32_t>(static_cast<std::uint32_t>(number))));
     path += name;
 
     CFile blob;
-    if (!blob.Open(path, CFile::modeCreate | CFile::modeReadWrite)) return out;
+    if (!blob.Open(path, CFile::modeCreate | CFile::modeReadWrite)) {
+        engine.m_context.ReportLoss(u"cannot write the off-page value to " + path + u": " +
+                                    CString::FromUtf8(blob.OpenFailureReason()));
+        return out;
+    }
     out = path;
     try {
         blob.Write(field, count - INNO_EXTERN_REF_SIZE);
         ReadExternParts(engine, field, count,
                         [&](const unsigned char* part, std::uint32_t length) { blob.Write(part, length); });
-    } catch (const CFileException&) {
+    } catch (const CFileException& e) {
         // What was written stays in the file; its path is still the value.
+        engine.m_context.ReportLoss(u"off-page value in " + path + u" is incomplete: " + CString::FromUtf8(e.what()));
     }
     blob.Close();
     return out;

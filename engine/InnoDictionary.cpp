@@ -4,7 +4,6 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "engine/InnoPage.h"
 
@@ -131,17 +130,16 @@ bool IsCharacterType(std::uint32_t mtype) {
 
 }  // namespace
 
-void LookupCollation(std::uint32_t collation, std::uint32_t& mbminlen, std::uint32_t& mbmaxlen) {
+void LookupCollation(const ReadContext& context, std::uint32_t collation, std::uint32_t& mbminlen,
+                     std::uint32_t& mbmaxlen) {
     mbminlen = mbmaxlen = 0;
-    const CDralvekOstruneApp* app = GetDralvekApp();
-    if (!app) return;
-    auto it = app->m_mapCollation.find(collation);
-    if (it == app->m_mapCollation.end()) return;
-    mbminlen = it->second.mbminlen;
-    mbmaxlen = it->second.mbmaxlen;
+    const CollationEntry* entry = context.FindCollation(collation);
+    if (!entry) return;
+    mbminlen = entry->mbminlen;
+    mbmaxlen = entry->mbmaxlen;
 }
 
-void CompleteSysColumnType(SysColumnsRecord& r) {
+void CompleteSysColumnType(const ReadContext& context, SysColumnsRecord& r) {
     r.mbminlen = r.mbmaxlen = 0;
     if (IsCharacterType(r.MTYPE)) {
         // The collation takes 15 bits from bit 16: ids past 255 exist.
@@ -149,7 +147,7 @@ void CompleteSysColumnType(SysColumnsRecord& r) {
             const bool binary = r.MTYPE == 3 || r.MTYPE == 4 || (r.MTYPE == 5 && (r.PRTYPE & INNO_PRTYPE_BINARY));
             r.PRTYPE += binary ? 0x3F0000u : 0x80000u;
         }
-        LookupCollation((r.PRTYPE >> 16) & 0x7FFFu, r.mbminlen, r.mbmaxlen);
+        LookupCollation(context, (r.PRTYPE >> 16) & 0x7FFFu, r.mbminlen, r.mbmaxlen);
     }
     r.mbminmaxlen = r.mbminlen + 5 * r.mbmaxlen;
 }
@@ -211,7 +209,7 @@ bool CTableEngine::ReadDictionaryLeafChain(std::uint32_t page, int kind) {
                     case INNO_DICT_COLUMNS: {
                         SysColumnsRecord r;
                         if (DecodeRecord(buffer, rec, r, DecodeColumns)) {
-                            CompleteSysColumnType(r);
+                            CompleteSysColumnType(m_context, r);
                             m_sysColumns.push_back(std::move(r));
                         }
                         break;

@@ -13,8 +13,9 @@ enum InnoDictionaryKind : int { INNO_DICT_TABLES = 0, INNO_DICT_COLUMNS = 1, INN
 
 // Bytes per character of a collation from the application's collation table; both 0
 // when the number is not there (or no application object exists).
-void LookupCollation(std::uint32_t collation, std::uint32_t& mbminlen, std::uint32_t& mbmaxlen);
+void LookupCollation(const ReadContext& context, std::uint32_t collation, std::uint32_t& mbminlen,
+                     std::uint32_t& mbmaxlen);
 
 // Adds the collation a SYS_COLUMNS PRTYPE leaves out and the character widths that
 // follow from it.
-void CompleteSysColumnType(SysColumnsRecord& record);
+void CompleteSysColumnType(const ReadContext& context, SysColumnsRecord& record);

@@ -34,7 +34,7 @@ CString& FormatInnoFieldValue(CTableEngine& engine, CString& out, const InnoColu
     const ColumnInfo& column = def.column;
     if (offPage && count >= INNO_EXTERN_REF_SIZE) {
         if (IsBlobType(column.m_nType)) {
-            if (IsSaveMode()) return ExtractExternBlobToFile(engine, out, bytes, count);
+            if (engine.m_context.IsSave()) return ExtractExternBlobToFile(engine, out, bytes, count);
             out = u"Large Size Blob Data";
             return out;
         }

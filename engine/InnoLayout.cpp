@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/FieldValue.h"
 #include "engine/InnoDictionary.h"
 #include "engine/InnoPage.h"
 
@@ -12,21 +13,8 @@ constexpr std::uint32_t kPrtypeLongTrueVarchar = 0x1000;
 
 bool IsBinaryCharset(const ColumnInfo& c) { return c.m_nCharset == kBinaryCharset; }
 
-// Packed binary DECIMAL width: 4 bytes per 9 digits, the rest by this table.
-std::uint32_t DecimalWidth(std::uint32_t precision, std::uint32_t scale) {
-    static const std::uint32_t rest[10] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
-    if (scale > precision) scale = precision;
-    const std::uint32_t intg = precision - scale;
-    return intg / 9 * 4 + rest[intg % 9] + scale / 9 * 4 + rest[scale % 9];
-}
-
 // Fractional-second digits of a temporal column, from its display width.
-std::uint32_t FractionDigits(const ColumnInfo& c) {
-    const std::uint32_t base =
-        c.m_nType == MYSQL_TYPE_TIME || c.m_nType == MYSQL_TYPE_TIME2 ? 10 : 19;  // -838:59:59, date and time
-    if (c.m_nLength <= base + 1) return 0;
-    return std::min<std::uint32_t>(c.m_nLength - base - 1, 6);
-}
+std::uint32_t FractionDigits(const ColumnInfo& c) { return TemporalFractionDigits(c); }
 
 // The older TIME, DATETIME and TIMESTAMP codes with fractional seconds are MariaDB's
 // own high-resolution forms: byte strings, not integers.
@@ -133,34 +121,18 @@ std::uint32_t MySqlTypeToInnoMtype(ColumnInfo c) {
 }
 
 std::uint32_t MySqlTypeStoredLength(ColumnInfo c) {
-    // Widths of MariaDB's high-resolution forms by fractional digits 0 to 6.
-    static const std::uint32_t hiresTime[7] = {3, 4, 4, 5, 5, 5, 6};
-    static const std::uint32_t hiresDatetime[7] = {5, 6, 6, 7, 7, 7, 8};
-    static const std::uint32_t hiresTimestamp[7] = {4, 5, 5, 6, 6, 6, 7};
     switch (c.m_nType) {
-    case MYSQL_TYPE_TINY: case MYSQL_TYPE_YEAR: return 1;
-    case MYSQL_TYPE_SHORT: return 2;
-    case MYSQL_TYPE_INT24: case MYSQL_TYPE_NEWDATE: return 3;
-    case MYSQL_TYPE_TIME: return hiresTime[FractionDigits(c)];
-    case MYSQL_TYPE_LONG: case MYSQL_TYPE_FLOAT: case MYSQL_TYPE_DATE: return 4;
-    case MYSQL_TYPE_TIMESTAMP: return hiresTimestamp[FractionDigits(c)];
-    case MYSQL_TYPE_LONGLONG: case MYSQL_TYPE_DOUBLE: return 8;
-    case MYSQL_TYPE_DATETIME: return IsHiresTemporal(c) ? hiresDatetime[FractionDigits(c)] : 8;
-    case MYSQL_TYPE_NEWDECIMAL: return DecimalWidth(c.m_nPrecision, c.m_nDecimals);
-    case MYSQL_TYPE_TIMESTAMP2: return 4 + (FractionDigits(c) + 1) / 2;
-    case MYSQL_TYPE_DATETIME2: return 5 + (FractionDigits(c) + 1) / 2;
-    case MYSQL_TYPE_TIME2: return 3 + (FractionDigits(c) + 1) / 2;
-    case MYSQL_TYPE_BIT: return std::max<std::uint32_t>(1, (c.m_nLength + 7) / 8);
-    case MYSQL_TYPE_ENUM: return c.m_nEnumCount < 256 ? 1 : 2;
-    case MYSQL_TYPE_SET: {
-        const std::uint32_t bytes = std::max<std::uint32_t>(1, (c.m_nEnumCount + 7) / 8);
-        return bytes > 4 ? 8 : bytes;
-    }
+    // Only the length bytes of a BLOB lie in the record's column; the server records
+    // the type by their count plus 8.
     case MYSQL_TYPE_TINY_BLOB: return 9;
     case MYSQL_TYPE_BLOB: return 10;
     case MYSQL_TYPE_MEDIUM_BLOB: return 11;
     case MYSQL_TYPE_LONG_BLOB: case MYSQL_TYPE_JSON: case MYSQL_TYPE_GEOMETRY: return 12;
-    default: return c.m_nLength;
+    default: {
+        // Fixed widths come from the one table the value formatter reads them by.
+        const std::uint32_t width = FieldValueWidth(c);
+        return width ? width : c.m_nLength;
+    }
     }
 }
 
@@ -263,7 +235,7 @@ bool CTableEngine::BuildColumnsFromFrm() {
         }
         if (IsCharacterMtype(d.mtype) || d.mtype == INNO_MTYPE_FIXBINARY || d.mtype == INNO_MTYPE_BINARY) {
             std::uint32_t mbmin = 0, mbmax = 0;
-            LookupCollation((d.prtype >> 16) & 0x7FFFu, mbmin, mbmax);
+            LookupCollation(m_context, (d.prtype >> 16) & 0x7FFFu, mbmin, mbmax);
             d.mbminmaxlen = mbmin + 5 * mbmax;
         }
         d.precision = c.m_nPrecision;

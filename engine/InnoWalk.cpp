@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/DralvekOstruneApp.h"
 #include "engine/InnoBlob.h"
+#include "engine/InnoChecksum.h"
 #include "engine/InnoFieldValue.h"
 #include "engine/InnoLayout.h"
 #include "engine/InnoPage.h"
@@ -204,6 +204,23 @@ bool CutRecord(const CInnoPageView& page, std::uint32_t r, std::uint32_t extent,
     return true;
 }
 
+CString Number(std::uint64_t n) {
+    CString text;
+    text.Format(u"%llu", static_cast<unsigned long long>(n));
+    return text;
+}
+
+// "t.ibd page 7": where a loss of the walk lies.
+CString PagePlace(const CTableEngine& engine, std::uint32_t page) {
+    const CString& path = engine.m_bReadingIbd ? engine.m_fileIbd.GetFilePath() : engine.m_fileIbdata.GetFilePath();
+    const int slash = path.ReverseFind(u'/');
+    return (slash >= 0 ? path.Mid(slash + 1) : path) + u" page " + Number(page);
+}
+
+void WalkLoss(CTableEngine& engine, std::uint32_t page, const CString& what) {
+    engine.m_context.ReportLoss(PagePlace(engine, page) + u": " + what);
+}
+
 void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan& plan,
                const std::vector<FieldSlice>& slices) {
     static const CString kNullText(u"NULL");
@@ -211,10 +228,16 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
         const FieldPlan& f = plan.fields[i];
         if (f.system || f.column >= engine.m_columns.size()) continue;
         CString& text = engine.m_columns[f.column].m_strValue;
+        std::uint8_t& isNull = engine.m_columns[f.column].m_bNull;
+        isNull = 0;
+        engine.m_bCellIncomplete = 0;
         const FieldSlice& s = slices[i];
         switch (s.kind) {
         case FieldSlice::Missing: text.Empty(); break;
-        case FieldSlice::Null: text = kNullText; break;
+        case FieldSlice::Null:
+            text = kNullText;
+            isNull = 1;
+            break;
         case FieldSlice::Data:
             FormatInnoFieldValue(engine, text, *f.def, s.offPage, page.Data() + s.offset, s.length);
             break;
@@ -225,6 +248,7 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
                 text.Empty();
             } else if (d->kind == InnoFieldDefault::Null) {
                 text = kNullText;
+                isNull = 1;
             } else {
                 FormatInnoFieldValue(engine, text, *f.def, d->offPage, d->bytes.data(),
                                      static_cast<std::uint32_t>(d->bytes.size()));
@@ -232,12 +256,14 @@ void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan
             break;
         }
         }
+        engine.m_columns[f.column].m_bIncomplete = engine.m_bCellIncomplete;
     }
     engine.m_rows.push_back(engine.m_columns);
 }
 
 void NoteBatchFull(CTableEngine& engine, std::uint32_t page, std::uint32_t offset) {
     engine.m_bBatchFull = 1;
+    engine.m_nextBookmark = PageBookmark{page, offset};
     if (!engine.m_bNoBookmark) engine.m_bookmarks.push_back(PageBookmark{page, offset});
 }
 
@@ -250,13 +276,19 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
     bool backwardMet = false;
     std::uint32_t r = start;
     std::uint32_t visited = 0;
+    auto chainBroken = [&](const char16_t* why) {
+        WalkLoss(engine, pageNo, u"the record chain breaks at offset " + Number(r) + u" (" + why +
+                                     u"); the page's later records are lost");
+    };
     for (;;) {
-        if (r <= INNO_COMPACT_SUPREMUM || visited > INNO_MAX_RECS_PER_PAGE || r >= kOffsetLimit) return;
+        if (r == INNO_COMPACT_SUPREMUM) return;
+        if (r < INNO_COMPACT_SUPREMUM || r >= kOffsetLimit) return chainBroken(u"a link outside the records");
+        if (visited > INNO_MAX_RECS_PER_PAGE) return chainBroken(u"more records than a page holds");
         ++visited;
-        if (seen.test(r)) return;
+        if (seen.test(r)) return chainBroken(u"a link back to a record read before");
         seen.set(r);
         // A record must have its 5 header bytes in the record area to be read at all.
-        if (r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
+        if (r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return chainBroken(u"a record inside the page header");
 
         const std::uint32_t v = page.U16(r - 2);
         std::uint32_t link = 0;  // 0x4000: no record follows on this page
@@ -281,9 +313,20 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
         const std::uint8_t info = page.U8(r - 5);
         const std::uint8_t status = page.U8(r - 3) & 0x07;
         RecordShape shape;
-        if ((info & (kRecDeletedFlag | kRecMinRecFlag)) == 0 && ShapeOf(engine, page, r, status, plan, shape) &&
-            CutRecord(page, r, extent, plan, shape, slices))
-            AppendRow(engine, page, plan, slices);
+        if ((info & (kRecDeletedFlag | kRecMinRecFlag)) == 0) {
+            if (ShapeOf(engine, page, r, status, plan, shape) && CutRecord(page, r, extent, plan, shape, slices)) {
+                AppendRow(engine, page, plan, slices);
+                for (std::size_t i = 0; i < slices.size(); ++i) {
+                    if (slices[i].kind != FieldSlice::Missing) continue;
+                    WalkLoss(engine, pageNo,
+                             u"the record at offset " + Number(r) + u" is cut short; its fields from " +
+                                 Number(i + 1) + u" on are empty");
+                    break;
+                }
+            } else if (status == kRecStatusOrdinary || status == kRecStatusInstant) {
+                WalkLoss(engine, pageNo, u"damaged record at offset " + Number(r) + u" skipped");
+            }
+        }
 
         if (link >= kOffsetLimit) {
             if (engine.m_rows.size() >= kRowsPerPage) NoteBatchFull(engine, pageNo, kOffsetLimit);
@@ -294,7 +337,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             NoteBatchFull(engine, pageNo, position);
             return;
         }
-        if (position >= kOffsetLimit) return;
+        if (position >= kOffsetLimit) return chainBroken(u"a link past the page");
         r = position;
     }
 }
@@ -515,8 +558,8 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
     engine.m_bBatchFull = 0;
     const RecordPlan plan = PlanRecords(engine);
     if (page == kNoPage) return true;
-    CDralvekOstruneApp* app = GetDralvekApp();
-    std::uint32_t resumeAt = (app && app->m_bResumeRead == 1) ? offset : 0;
+    // A bookmark inside a leaf page resumes there; offset 0 starts at the first record.
+    std::uint32_t resumeAt = offset;
 
     CInnoPage buffer;
     std::vector<FieldSlice> slices(plan.fields.size());
@@ -532,24 +575,48 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
     // they were first read, a loop leads to one read before the page it comes from.
     if (resumeAt == 0) engine.m_leafOrder.clear();
     std::uint64_t fromOrder = 0;
-    while (page < pageCount && (ibdFamily || page != 0)) {
-        if (!visitedPages.insert(page).second) break;
+    const bool fullCrc32 = DecodeFspFlags(ReadFspFlags(file)).fullCrc32;
+    std::uint32_t from = page;
+    auto chainCut = [&](const CString& why) {
+        WalkLoss(engine, from, u"the leaf chain is cut short: " + why + u"; the rows after it are lost");
+    };
+    while (true) {
+        if (page >= pageCount || (!ibdFamily && page == 0)) {
+            chainCut(u"its next page " + Number(page) + u" lies outside the file");
+            break;
+        }
+        if (!visitedPages.insert(page).second) {
+            chainCut(u"it leads back to page " + Number(page));
+            break;
+        }
         const auto order = engine.m_leafOrder.try_emplace(page, engine.m_leafOrder.size()).first->second;
-        if (!firstPage && order <= fromOrder) break;
+        if (!firstPage && order <= fromOrder) {
+            chainCut(u"it leads back to page " + Number(page));
+            break;
+        }
         fromOrder = order;
         try {
             buffer.Load(file, page);
-        } catch (const CFileException&) {
+        } catch (const CFileException& e) {
             // An unreadable page ends the walk with the rows read so far.
+            chainCut(u"page " + Number(page) + u" cannot be read (" + CString::FromUtf8(e.what()) + u")");
             break;
         }
+        if (!InnoPageChecksumValid(buffer.Data(), INNO_PAGE_SIZE, fullCrc32))
+            WalkLoss(engine, page, u"checksum mismatch, the page is damaged; what still parses is read");
         ParseFilHeader(buffer, engine.m_filHeader);
-        if (IsIndexPageType(engine.m_filHeader.type)) {
+        if (!IsIndexPageType(engine.m_filHeader.type)) {
+            WalkLoss(engine, page, u"not an index page (type " + Number(engine.m_filHeader.type) +
+                                       u"); its records are lost");
+        } else {
             IndexPageHeader index;
             ParseIndexPageHeader(buffer, index);
             // A chain that leads off the leaf level or into another index no longer
             // holds this table's rows.
-            if (index.level != 0 || (haveIndex && index.indexId != indexId)) break;
+            if (index.level != 0 || (haveIndex && index.indexId != indexId)) {
+                chainCut(u"page " + Number(page) + (index.level != 0 ? u" is no leaf" : u" belongs to another index"));
+                break;
+            }
             haveIndex = true;
             indexId = index.indexId;
             if (HasCompactSystemRecords(buffer)) {
@@ -564,15 +631,24 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
                     } else {
                         ReadPageRecords(engine, buffer, page, start, ibdFamily, plan, slices, seen);
                     }
+                } else if (!resumed) {
+                    WalkLoss(engine, page, u"the first record's link is damaged; the page's records are lost");
                 }
+            } else {
+                WalkLoss(engine, page, u"records not in the COMPACT or DYNAMIC format are not read");
             }
         }
         if (engine.m_bBatchFull) return true;
-        if (app) app->m_bResumeRead = 0;
         resumeAt = 0;
         firstPage = false;
         const std::uint32_t next = engine.m_filHeader.next;
-        if (next == kNoPage || (ibdFamily && next == engine.m_filHeader.prev)) break;
+        if (next == kNoPage) break;
+        if (ibdFamily && next == engine.m_filHeader.prev) {
+            from = page;
+            chainCut(u"its next page is its previous one");
+            break;
+        }
+        from = page;
         page = next;
     }
     return true;

@@ -6,6 +6,13 @@
 namespace {
 
 constexpr std::uint64_t kStateHeaderLength = 24;
+// The state's counters follow the header: open count (2), changed (1), sort key (1), then
+// records, deleted records, split, deleted link, key file length and data file length,
+// 8 bytes each.
+constexpr std::uint32_t kStateRecords = kStateHeaderLength + 4;
+constexpr std::uint32_t kStateDeleted = kStateRecords + 8;
+constexpr std::uint32_t kStateDataLength = kStateRecords + 40;
+constexpr std::uint32_t kStateCountersEnd = kStateDataLength + 8;
 constexpr std::uint32_t kBaseInfoLength = 100;
 constexpr std::uint32_t kKeyHeaderLength = 12;
 constexpr std::uint32_t kUniqueHeaderLength = 4;
@@ -44,6 +51,7 @@ private:
 bool CTableEngine::ReadMyiHeader(const CString& path) {
     // The previous table's base information must not stand in for a missing one.
     m_myiBase = MyIsamBaseInfo();
+    m_myiState = MyIsamState();
     try {
         if (m_fileMyi.IsOpen()) m_fileMyi.Close();
         // The index file is evidence: read-only, and refused while a server holds it.
@@ -61,6 +69,15 @@ bool CTableEngine::ReadMyiHeader(const CString& path) {
         else if (options & kOptionPackRecord) m_nRowFormat = 1;
         else m_nRowFormat = 0;
         const std::uint64_t basePos = ReadBigEndian(state + 12, 2);
+        if (length >= kStateCountersEnd && basePos >= kStateCountersEnd) {
+            unsigned char counters[kStateCountersEnd - kStateHeaderLength] = {};
+            if (m_fileMyi.Read(counters, sizeof counters) == sizeof counters) {
+                m_myiState.known = true;
+                m_myiState.records = ReadBigEndian(counters + (kStateRecords - kStateHeaderLength), 8);
+                m_myiState.deleted = ReadBigEndian(counters + (kStateDeleted - kStateHeaderLength), 8);
+                m_myiState.dataFileLength = ReadBigEndian(counters + (kStateDataLength - kStateHeaderLength), 8);
+            }
+        }
         const std::uint32_t uniques = state[19];
 
         if (basePos >= length) {

@@ -569,7 +569,7 @@ bool DefaultValueText(const DdlContext& ctx, std::size_t i, const BitPlaces& pla
         if (c.m_nCharset == kBinaryCharset) {
             text = HexText(b, c.m_nLength);
         } else {
-            text = TrimTrailingSpaces(DecodeCharsetText(c.m_nCharset, b, c.m_nLength));
+            text = TrimTrailingSpaces(DecodeCharsetText(ctx.engine.m_context, c.m_nCharset, b, c.m_nLength));
         }
         return true;
     }
@@ -578,7 +578,7 @@ bool DefaultValueText(const DdlContext& ctx, std::size_t i, const BitPlaces& pla
         if (!has(prefix)) return false;
         const std::size_t n = LoadLe(b, prefix);
         if (n > c.m_nLength || !has(prefix + n)) return false;
-        text = c.m_nCharset == kBinaryCharset ? HexText(b + prefix, n) : DecodeCharsetText(c.m_nCharset, b + prefix, n);
+        text = c.m_nCharset == kBinaryCharset ? HexText(b + prefix, n) : DecodeCharsetText(ctx.engine.m_context, c.m_nCharset, b + prefix, n);
         return true;
     }
     case MYSQL_TYPE_ENUM: {

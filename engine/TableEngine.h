@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/ReadContext.h"
 #include "engine/TablePage.h"
 #include "platform/core/CFile.h"
 #include "platform/core/CString.h"
@@ -69,6 +70,11 @@ struct ColumnInfo {
     std::uint8_t m_bSigned = 0;
     // ZEROFILL (pack flag 4): integers print zero-padded to the display length.
     std::uint8_t m_bZeroFill = 0;
+    // The value is SQL NULL (m_strValue then reads "NULL", as a text of those four
+    // letters may too).
+    std::uint8_t m_bNull = 0;
+    // The value is known to be cut short (an off-page chain that ended early).
+    std::uint8_t m_bIncomplete = 0;
     // This column's ENUM/SET elements, as a range of CTableEngine::m_enumValues (empty
     // elements included), so each column decodes with its own list.
     std::uint32_t m_nEnumFirst = 0;
@@ -133,6 +139,14 @@ struct MyIsamBaseInfo {
     std::uint16_t extra_alloc_bytes = 0;
     std::uint8_t raw_group1[4] = {};
     std::uint8_t raw_group2[4] = {};
+};
+
+// The counters of a .MYI state header (known: the header was long enough to hold them).
+struct MyIsamState {
+    bool known = false;
+    std::uint64_t records = 0;
+    std::uint64_t deleted = 0;
+    std::uint64_t dataFileLength = 0;
 };
 
 // One decoded MyISAM block header; owned by the caller.
@@ -385,6 +399,7 @@ public:
     CFile m_fileIbd;
     std::uint32_t m_nRowFormat = 0;
     MyIsamBaseInfo m_myiBase;
+    MyIsamState m_myiState;
     std::uint8_t m_bLeadingNullField = 0;
     std::uint32_t m_nRecordLength = 0;
     std::uint32_t m_nNullBytes = 0;
@@ -409,4 +424,15 @@ public:
 
     // Set by the clustered-index descent from the root page and the leftmost leaf.
     InnoInstantState m_innoInstant;
+
+    // The collation table, value mode, off-page object folder and losses of the reader
+    // that uses this engine.
+    ReadContext m_context;
+    // The definition was written by a server of 5.6 or later (its temporal formats).
+    std::uint8_t m_bMySql56Format = 0;
+    // Set when an off-page value could not be read whole; the row reader moves it to the
+    // cell's m_bIncomplete.
+    std::uint8_t m_bCellIncomplete = 0;
+    // Where the page after the last full page of rows starts (set with m_bBatchFull).
+    PageBookmark m_nextBookmark;
 };

@@ -83,7 +83,6 @@ CDralvekOstruneApp& ResetApp(bool save) {
     // The collation table is found beside the program, as the real one finds it.
     static std::unique_ptr<CDralvekOstruneApp> app = std::make_unique<CDralvekOstruneApp>();
     app->m_bBusy = 0;
-    app->m_bResumeRead = 0;
     app->m_bSaveAsScript = save ? 1 : 0;
     app->m_bSaveToServer = 0;
     app->m_nBlobFileCounter = 0;

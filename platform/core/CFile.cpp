@@ -17,6 +17,12 @@ void CFile::Fail(const char* what, int error) const {
     throw CFileException(std::string(what) + ": " + m_path.ToUtf8() + ": " + std::strerror(error), m_path, error);
 }
 
+std::string CFile::OpenFailureReason() const {
+    if (m_nOpenError == kNotRegularFile) return "not a regular file";
+    if (m_nOpenError == kLockedByOther) return "locked by another program";
+    return std::strerror(m_nOpenError);
+}
+
 bool CFile::Open(const CString& path, unsigned flags) {
     Close();
     int oflags = O_CLOEXEC;
@@ -28,11 +34,19 @@ bool CFile::Open(const CString& path, unsigned flags) {
         oflags |= O_CREAT;
         if (!(flags & modeNoTruncate)) oflags |= O_TRUNC;
     }
+    // A FIFO or device would block the open or the reads, or never end: table files are
+    // regular files, and a read-only open never waits for a writer.
+    if (access == modeRead) oflags |= O_NONBLOCK;
+    m_nOpenError = 0;
     std::string name = path.ToUtf8();
     int fd = ::open(name.c_str(), oflags, 0644);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        m_nOpenError = errno;
+        return false;
+    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        m_nOpenError = S_ISDIR(st.st_mode) ? EISDIR : kNotRegularFile;
         ::close(fd);
         return false;
     }
@@ -45,6 +59,7 @@ bool CFile::Open(const CString& path, unsigned flags) {
         probe.l_start = 0;
         probe.l_len = 0;
         if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) {
+            m_nOpenError = kLockedByOther;
             ::close(fd);
             return false;
         }

@@ -48,7 +48,10 @@ public:
     // Opens the file; false when it cannot be opened. With shareExclusive or
     // shareDenyWrite, a file that another process holds a lock on (as a running server
     // does on its tablespaces) is refused.
+    // Only regular files open (a FIFO or device is refused without waiting on it).
     virtual bool Open(const CString& path, unsigned flags);
+    // Why the last Open returned false, as the system words it ("Permission denied").
+    std::string OpenFailureReason() const;
     virtual void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
@@ -85,6 +88,10 @@ protected:
 
     int m_fd = -1;
     CString m_path;
+    // errno of the last failed Open, or one of the two reasons below.
+    int m_nOpenError = 0;
+    static constexpr int kNotRegularFile = -1;
+    static constexpr int kLockedByOther = -2;
 
 private:
     std::uint64_t SeekSlow(std::int64_t offset, SeekPosition from);

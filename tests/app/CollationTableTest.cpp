@@ -106,7 +106,6 @@ TEST_F(CollationTableTest, AppStartsWithInitialStateAndFindsTableBesideProgram) 
     EXPECT_EQ(AfxGetApp(), &app);
     EXPECT_EQ(GetDralvekApp(), &app);
     EXPECT_EQ(app.m_bBusy, 0);
-    EXPECT_EQ(app.m_bResumeRead, 0);
     EXPECT_EQ(app.m_bSaveAsScript, 0);
     EXPECT_EQ(app.m_bSaveToServer, 0);
     EXPECT_EQ(app.m_bMySql56Format, 0);

@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
 #include "engine/TableEngine.h"
@@ -82,6 +83,8 @@ struct Shown {
     std::vector<std::string> columns;
     std::vector<std::vector<std::string>> rows;
     std::size_t pages = 0;
+    // What the steps reported lost, in order.
+    std::vector<std::string> losses;
 
     std::vector<std::string> Column(std::size_t i) const {
         std::vector<std::string> cells;
@@ -100,7 +103,7 @@ inline Shown ShowWholeTable(const fs::path& root, const std::string& database, c
         fs::create_directories(saveFolder / "blobdata");
         app.m_strSaveFolder = CString::FromUtf8(saveFolder.string() + "/");
     }
-    CTableEngine engine;
+    AppEngine engine;
     if (fs::exists(root / "ibdata1")) engine.LoadDictionary(CString::FromUtf8((root / "ibdata1").string()));
     CTableBrowser browser(engine);
     Shown shown;
@@ -115,12 +118,17 @@ inline Shown ShowWholeTable(const fs::path& root, const std::string& database, c
             shown.rows.push_back(std::move(cells));
         }
     };
+    auto noteLosses = [&] {
+        for (const CString& loss : effects.losses) shown.losses.push_back(loss.ToUtf8());
+    };
     take();
+    noteLosses();
     shown.pages = 1;
     // A damaged table that went on for ever would end here, and the test with it.
     while (effects.next != ButtonState::Disabled && shown.pages < 2000) {
         effects = browser.OnNextRecords();
         if (effects.listRefilled) take();
+        noteLosses();
         ++shown.pages;
         if (!effects.accepted) break;
     }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
 
@@ -31,7 +32,7 @@ std::vector<std::string> FirstCells(const CTableEngine& e) {
 
 TEST(TableBrowserPaging, ManyPagesForwardAndBack) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     // t_many_rows: 2500 dynamic rows, ids 1..2500 in file order.
     BrowserEffects fx = b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"myisam_formats/t_many_rows");
@@ -72,7 +73,7 @@ TEST(TableBrowserPaging, ManyPagesForwardAndBack) {
 
 TEST(TableBrowserPaging, NextAtTheEndSaysSoAgain) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"");
     b.OnNextRecords();
@@ -91,7 +92,7 @@ TEST(TableBrowserPaging, NextAtTheEndSaysSoAgain) {
 
 TEST(TableBrowserPaging, ShortTableHasOnePage) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     // t_fixed: 26 live rows among deleted records.
     BrowserEffects fx = b.ShowTable(FixtureBase("t_fixed"), u"t_fixed", u"");
@@ -108,9 +109,89 @@ TEST(TableBrowserPaging, ShortTableHasOnePage) {
     EXPECT_FALSE(fx.listRefilled);
 }
 
+// Next and Previous over an InnoDB table whose last page is partial, again and again: the
+// pages must stay the same however often the user goes back and forth.
+TEST(TableBrowserPaging, RoundTripsOverAPartialLastPageDoNotDrift) {
+    CDralvekOstruneApp app;
+    AppEngine e;
+    const fs::path corpus = fs::path(DRALVEK_FIXTURES) / "corpus";
+    // Without the dictionary first: once loaded, it stays in the engine.
+    for (bool dictionary : {false, true}) {
+        SCOPED_TRACE(dictionary ? "with ibdata1" : "from the .frm");
+        if (dictionary) {
+            ASSERT_TRUE(e.LoadDictionary(CString::FromUtf8((corpus / "ibdata1").string())));
+        }
+        CTableBrowser b(e);
+        // 1400 rows: a full page and one of 400.
+        BrowserEffects fx = b.ShowTable(CString::FromUtf8((corpus / "innodb_instant" / "t_add_varkey").string()),
+                                        u"t_add_varkey", u"innodb_instant/t_add_varkey");
+        ASSERT_EQ(fx.caption, CString(u"t_add_varkey[1000]"));
+        const std::vector<std::string> firstPage = FirstCells(e);
+        std::vector<std::string> lastPage;
+        for (int trip = 0; trip < 3; ++trip) {
+            SCOPED_TRACE(trip);
+            fx = b.OnNextRecords();
+            EXPECT_TRUE(fx.accepted);
+            EXPECT_EQ(fx.caption, CString(u"1000 rows to 1400"));
+            EXPECT_EQ(fx.message, CString(u"No more records in table"));
+            ASSERT_EQ(e.m_rows.size(), 400u);
+            if (trip == 0) lastPage = FirstCells(e);
+            EXPECT_EQ(FirstCells(e), lastPage);
+            fx = b.OnPrevRecords();
+            EXPECT_TRUE(fx.accepted);
+            EXPECT_EQ(fx.caption, CString(u"0 rows to 1000"));
+            EXPECT_EQ(FirstCells(e), firstPage);
+            EXPECT_EQ(b.m_nRowsRead, 1000u);
+        }
+        EXPECT_TRUE(fx.losses.empty());
+    }
+}
+
+// Previous on the first page has no page to go to: refused, nothing re-read.
+TEST(TableBrowserPaging, PreviousOnTheFirstPageIsRefused) {
+    CDralvekOstruneApp app;
+    AppEngine e;
+    CTableBrowser b(e);
+    b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"");
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        BrowserEffects fx = b.OnPrevRecords();
+        EXPECT_FALSE(fx.accepted);
+        EXPECT_EQ(fx.previous, ButtonState::Disabled);
+        EXPECT_FALSE(fx.captionChanged);
+        EXPECT_FALSE(fx.listRefilled);
+        EXPECT_EQ(e.m_rows.size(), 1000u);
+        EXPECT_EQ(FirstCells(e).front(), "1");
+    }
+    // Next still goes on from the first page.
+    BrowserEffects fx = b.OnNextRecords();
+    EXPECT_EQ(fx.caption, CString(u"1000 rows to 2000"));
+    EXPECT_EQ(FirstCells(e).front(), "1001");
+}
+
+// Whatever a read throws ends the step with a message, never the process.
+TEST(TableBrowserDisplay, ATableWhoseFilesCannotBeReadGivesAMessageNotACrash) {
+    CDralvekOstruneApp app;
+    AppEngine e;
+    CTableBrowser b(e);
+    const fs::path dir = fs::temp_directory_path() / ("browse-throw-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "db");
+    const fs::path corpus = fs::path(DRALVEK_FIXTURES) / "corpus" / "innodb_features";
+    fs::copy_file(corpus / "t_many_rows.frm", dir / "db" / "t_many_rows.frm");
+    // Page 0 only, its flags naming no page size: the page-size and header reads meet the
+    // end of the file.
+    std::ofstream(dir / "db" / "t_many_rows.ibd", std::ios::binary) << std::string(16384, '\xFF');
+    BrowserEffects fx = b.ShowTable(CString::FromUtf8((dir / "db" / "t_many_rows").string()), u"t_many_rows",
+                                    u"db/t_many_rows");
+    EXPECT_TRUE(e.m_rows.empty());
+    EXPECT_FALSE(fx.losses.empty());
+    EXPECT_EQ(fx.next, ButtonState::Disabled);
+    EXPECT_EQ(app.m_bBusy, 0);
+    fs::remove_all(dir);
+}
+
 TEST(TableBrowserPaging, BusyRefusesBothDirections) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     b.ShowTable(FixtureBase("t_many_rows"), u"t_many_rows", u"");
     app.m_bBusy = 1;
@@ -128,7 +209,7 @@ TEST(TableBrowserPaging, BusyRefusesBothDirections) {
 
 TEST(TableBrowserDisplay, KeysListAndWhatFollowsIt) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     std::vector<KeyListRow> rows;
     BrowserEffects fx = b.ShowKeys(FixtureBase("t_fixed"), u"Keys", rows);
@@ -150,7 +231,7 @@ TEST(TableBrowserDisplay, KeysListAndWhatFollowsIt) {
 
 TEST(TableBrowserDisplay, TableWithoutDefinitionShowsNothing) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     CTableBrowser b(e);
     // Data files whose .frm is lost, shown after a MyISAM table: the previous table's
     // engine byte must not make them read.
@@ -244,7 +325,7 @@ protected:
     }
 
     CDralvekOstruneApp m_app;
-    CTableEngine m_engine;
+    AppEngine m_engine;
     CTableBrowser m_browser{m_engine};
     fs::path m_path;
 };

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/ColumnType.h"
 #include "engine/TableEngine.h"
@@ -20,7 +21,7 @@ protected:
         engine.m_nTableCharset = 45;
     }
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
 };
 
 ColumnInfo Column(std::uint32_t type, std::uint32_t length = 0, std::uint32_t charset = 0) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "engine/FieldValue.h"
@@ -50,7 +51,7 @@ Bytes Encode(std::uint32_t precision, std::uint32_t scale, bool negative, std::u
 // sign and damage must read as the general conversion reads it.
 TEST(DecimalText, ShortDecimalsReadAsTheGeneralConversion) {
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
     std::uint64_t seed = 88172645463325252ull;
     auto next = [&seed] {
         seed ^= seed << 13;

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/FieldValue.h"
 
@@ -32,7 +33,7 @@ TEST(FieldValueCharsetMemo, FollowsTheCollationMapBetweenPages) {
         SCOPED_TRACE(type);
         app.m_mapCollation[200] = CollationEntry{1, 1, u"latin1_swedish_ci", u"latin1"};
         const ColumnInfo c = TextColumn(type, 200);
-        CTableEngine e;
+        AppEngine e;
         EXPECT_EQ(Typed(e, c, e9), CString(u"\u00e9"));
 
         // A new page (no rows yet) reads the entry changed in place.
@@ -49,7 +50,7 @@ TEST(FieldValueCharsetMemo, FollowsTheCollationMapBetweenPages) {
 
         // ...or another engine asks, or the entry is gone.
         app.m_mapCollation[200].name2 = u"binary";
-        CTableEngine other;
+        AppEngine other;
         other.m_rows.push_back(other.m_columns);
         EXPECT_EQ(Typed(other, c, e9), CString(u"0xE9"));
         e.m_rows.clear();
@@ -66,7 +67,7 @@ TEST(FieldValueCharsetMemo, ColumnsOfOnePageKeepTheirOwnSets) {
     app.m_mapCollation[45] = CollationEntry{1, 4, u"utf8mb4_general_ci", u"utf8mb4"};
     app.m_mapCollation[54] = CollationEntry{2, 4, u"utf16_general_ci", u"utf16"};
     app.m_mapCollation[63] = CollationEntry{1, 1, u"binary", u"binary"};
-    CTableEngine e;
+    AppEngine e;
     e.m_rows.push_back(e.m_columns);
     const Bytes bytes = {0xC3, 0xA9};
     for (int round = 0; round < 3; ++round) {
@@ -85,7 +86,7 @@ TEST(FieldValueCharsetMemo, ColumnsOfOnePageKeepTheirOwnSets) {
 // under a page already begun must still be read by its own.
 TEST(FieldValueDefinitionMemo, ColumnsWithoutDefinitionsStayEmptyRowAfterRow) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     auto column = [](std::uint32_t recordPos) {
         ColumnInfo c;
         c.m_nType = MYSQL_TYPE_LONG;
@@ -126,7 +127,7 @@ TEST(FieldValueDefinitionMemo, ColumnsWithoutDefinitionsStayEmptyRowAfterRow) {
 // Temporal texts are built digit by digit: widths beyond the usual ones keep every digit.
 TEST(FieldValueTemporalText, WideFieldsKeepAllTheirDigits) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     ColumnInfo c;
     c.m_nType = MYSQL_TYPE_DATETIME;
     c.m_nLength = 19;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/ColumnType.h"
 #include "engine/TableEngine.h"
@@ -139,7 +140,7 @@ void CheckTable(CDralvekOstruneApp& app, const fs::path& frm, const fs::path& ex
     std::ifstream probe(frm, std::ios::binary);
     char head[3] = {};
     probe.read(head, 3);
-    CTableEngine engine;
+    AppEngine engine;
     const bool ok = engine.ReadFrm(CString::FromUtf8(frm.string()));
     // Expressions (JSON's implicit CHECK among them) raise the version to 11.
     if (head[2] == 11) counts.version11.push_back(frm.filename().string());
@@ -148,7 +149,7 @@ void CheckTable(CDralvekOstruneApp& app, const fs::path& frm, const fs::path& ex
     EXPECT_TRUE(engine.m_allocations.empty());
     EXPECT_EQ(engine.m_nDbType, engineName == "MyISAM" ? 9 : engineName == "InnoDB" ? 12 : 0) << engineName;
     EXPECT_NE(engine.m_nTableCharset, 0u);
-    EXPECT_EQ(app.m_bMySql56Format, 1);
+    EXPECT_EQ(engine.m_bMySql56Format, 1);
 
     const Tsv cols = ReadTsv(expected / (file + ".columns.tsv"));
     const std::size_t cName = cols.Column("COLUMN_NAME"), cType = cols.Column("COLUMN_TYPE"),
@@ -278,7 +279,7 @@ TEST(FrmCorpus, ViewDefinitionsAreRefused) {
         in.read(head.data(), 9);
         if (head != "TYPE=VIEW") continue;
         ++views;
-        CTableEngine engine;
+        AppEngine engine;
         EXPECT_FALSE(engine.ReadFrm(CString::FromUtf8(entry.path().string()))) << entry.path();
         EXPECT_TRUE(engine.m_columns.empty());
     }

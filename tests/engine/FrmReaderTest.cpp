@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/FrmReader.h"
 #include "engine/TableEngine.h"
@@ -39,7 +40,7 @@ protected:
     }
     // Reads the image into a fresh engine and checks that the read left no working state.
     bool Read(const std::string& bytes) {
-        engine = std::make_unique<CTableEngine>();
+        engine = std::make_unique<AppEngine>();
         const bool ok = engine->ReadFrm(Write(bytes));
         EXPECT_TRUE(engine->m_allocations.empty());
         EXPECT_TRUE(engine->m_intervals.empty());
@@ -159,21 +160,21 @@ TEST_F(FrmReaderTest, NoTableDefinitionReturnsFalseAndChangesNothing) {
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        CTableEngine e;
+        AppEngine e;
         e.m_nDbType = 77;
         e.m_nTableCharset = 5;
         e.m_nRecordLength = 6;
-        app.m_bMySql56Format = 2;
+        e.m_bMySql56Format = 2;
         e.m_enumValues.push_back(u"kept");
         EXPECT_FALSE(e.ReadFrm(Write(c.bytes)));
         EXPECT_TRUE(e.m_columns.empty());
         EXPECT_EQ(e.m_nDbType, 77);
         EXPECT_EQ(e.m_nTableCharset, 5u);
         EXPECT_EQ(e.m_nRecordLength, 6u);
-        EXPECT_EQ(app.m_bMySql56Format, 2);
+        EXPECT_EQ(e.m_bMySql56Format, 2);
         EXPECT_EQ(e.m_enumValues.size(), 1u);
     }
-    CTableEngine e;
+    AppEngine e;
     EXPECT_FALSE(e.ReadFrm(CString::FromUtf8((dir / "missing.frm").string())));
     EXPECT_FALSE(e.ReadFrm(CString::FromUtf8(dir.string())));  // a folder
 }
@@ -183,9 +184,8 @@ TEST_F(FrmReaderTest, TemporalFlagFollowsTheWritingVersion) {
     for (auto [version, flag] : cases) {
         Builder b = OneIntTable();
         b.mysqlVersion = version;
-        app.m_bMySql56Format = 7;
         ASSERT_TRUE(Read(b.Build().bytes));
-        EXPECT_EQ(app.m_bMySql56Format, flag) << version;
+        EXPECT_EQ(engine->m_bMySql56Format, flag) << version;
     }
 }
 
@@ -332,7 +332,7 @@ TEST_F(FrmReaderTest, EnumAndSetTakeTheirOwnElementList) {
     }
 
     // Appended after what the list already holds, the ranges still point at the column's texts.
-    CTableEngine e;
+    AppEngine e;
     e.m_enumValues = {u"old", u"older"};
     ASSERT_TRUE(e.ReadFrm(Write(withPrevious.Build().bytes, "again.frm")));
     EXPECT_EQ(e.m_columns[1].m_nEnumFirst, 5u);

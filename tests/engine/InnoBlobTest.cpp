@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/InnoBlob.h"
 #include "engine/TableEngine.h"
@@ -45,7 +46,7 @@ std::string ReadAll(const std::string& path) {
 
 struct BlobFixture {
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
     TempTablespace ibd{"blob.ibd"};
     TempTablespace ibdata{"ibdata1"};
     fs::path folder;
@@ -54,7 +55,7 @@ struct BlobFixture {
         folder = fs::temp_directory_path() / ("innoblob-" + std::to_string(::getpid()));
         fs::remove_all(folder);
         fs::create_directories(folder / "blobdata");
-        app.m_strSaveFolder = CString::FromUtf8(folder.string());
+        engine.m_context.blobFolder = CString::FromUtf8(folder.string());
     }
     ~BlobFixture() { fs::remove_all(folder); }
     void Open() {
@@ -90,7 +91,7 @@ TEST(InnoBlob, ValueInThreePartsIsWrittenWholeAndFilesAreNumbered) {
     const std::string second = f.Extract(LocalField("", 5, 38, 12));
     EXPECT_EQ(second, (f.folder / "blobdata" / "1").string());
     EXPECT_EQ(ReadAll(second), "from ibdata1");
-    EXPECT_EQ(f.app.m_nBlobFileCounter, 2u);
+    EXPECT_EQ(f.engine.m_context.blobCounter, 2u);
 
     // A DYNAMIC field holds the reference alone; in-memory reading gives the same value.
     f.engine.m_bReadingIbd = 1;
@@ -106,13 +107,18 @@ TEST(InnoBlob, FileNamesAndMissingFolder) {
     f.Open();
     const Bytes field = LocalField("", 5, 38, 3);
     // The low 32 bits of the counter are read as a signed number.
-    f.app.m_nBlobFileCounter = 0x180000000ull;
+    f.engine.m_context.blobCounter = 0x180000000ull;
     EXPECT_EQ(f.Extract(field), (f.folder / "blobdata" / "-2147483648").string());
-    EXPECT_EQ(f.app.m_nBlobFileCounter, 0x180000001ull);
+    EXPECT_EQ(f.engine.m_context.blobCounter, 0x180000001ull);
 
     fs::remove_all(f.folder / "blobdata");
+    EXPECT_TRUE(f.engine.m_context.losses.empty());
     EXPECT_EQ(f.Extract(field), "");
-    EXPECT_EQ(f.app.m_nBlobFileCounter, 0x180000002ull);
+    EXPECT_EQ(f.engine.m_context.blobCounter, 0x180000002ull);
+    // The value is lost to the save: said where and why.
+    ASSERT_EQ(f.engine.m_context.losses.size(), 1u);
+    EXPECT_NE(f.engine.m_context.losses[0].ToUtf8().find("blobdata/-2147483647"), std::string::npos);
+    EXPECT_NE(f.engine.m_context.losses[0].ToUtf8().find("No such file or directory"), std::string::npos);
 }
 
 TEST(InnoBlob, DamagedChainsEndWithinTheirPages) {
@@ -140,8 +146,20 @@ TEST(InnoBlob, DamagedChainsEndWithinTheirPages) {
         {"total ends the part", 10, 3, "p|ten"},
         {"first page past the file", 50, 10, "p|"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
+        f.engine.m_context.losses.clear();
+        f.engine.m_bCellIncomplete = 0;
         EXPECT_EQ(ReadAll(f.Extract(LocalField("p|", c.page, 38, c.total))), c.expected) << c.what;
+        // Every chain but the whole one is reported, and the cell marked incomplete.
+        const bool whole = c.expected.size() - 2 == c.total;
+        EXPECT_EQ(f.engine.m_context.losses.size(), whole ? 0u : 1u) << c.what;
+        EXPECT_EQ(f.engine.m_bCellIncomplete, whole ? 0 : 1) << c.what;
+        if (!whole && !f.engine.m_context.losses.empty()) {
+            CString from;
+            from.Format(u"from page %d", static_cast<int>(c.page));
+            EXPECT_NE(f.engine.m_context.losses[0].Find(from), -1) << f.engine.m_context.losses[0].ToUtf8();
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <functional>
 #include <set>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/InnoDictionary.h"
 #include "engine/InnoPage.h"
@@ -43,7 +44,7 @@ protected:
     }
     CDralvekOstruneApp app;
     TempTablespace ts;
-    CTableEngine e;
+    AppEngine e;
 };
 
 TEST_F(DictionaryLoad, DecodesEachKindFieldByField) {
@@ -229,7 +230,7 @@ TEST_F(DictionaryLoad, DamagedRecordChainsEndOrSkipTheRecord) {
     for (const Case& c : cases) {
         RedundantPage p(8);
         c.damage(p);
-        CTableEngine fresh;
+        AppEngine fresh;
         TempTablespace local(std::to_string(&c - cases));
         const std::string path = local.Write({{8, p.page}, {10, RedundantPage(10).page}, {11, RedundantPage(11).page}}, 16);
         ASSERT_TRUE(fresh.LoadDictionary(U8(path)));
@@ -259,7 +260,7 @@ TEST_F(DictionaryLoad, LeafChainsEndAtCyclesPageZeroAndTheFileEnd) {
             p.Add(TablesRow("db/t" + std::to_string(page), page));
             pages[page] = p.page;
         }
-        CTableEngine fresh;
+        AppEngine fresh;
         TempTablespace local(std::to_string(&c - cases));
         pages[10] = RedundantPage(10).page;
         pages[11] = RedundantPage(11).page;
@@ -303,18 +304,19 @@ TEST_F(DictionaryLoad, ShortFileLoadsNothingButOpens) {
     EXPECT_TRUE(e.m_fileIbdata.IsOpen());
 }
 
-TEST(LookupCollation, WidthsFromTheApplicationTable) {
+TEST(LookupCollation, WidthsFromTheContextsTable) {
     std::uint32_t mn = 9, mx = 9;
-    LookupCollation(45, mn, mx);  // no application object
+    ReadContext context;
+    LookupCollation(context, 45, mn, mx);  // no collation table
     EXPECT_EQ(mn, 0u);
     EXPECT_EQ(mx, 0u);
-    CDralvekOstruneApp app;
-    app.m_mapCollation.clear();
-    app.m_mapCollation[45] = CollationEntry{1, 4, u"utf8mb4_general_ci", u"utf8mb4"};
-    LookupCollation(45, mn, mx);
+    CollationMap map;
+    map[45] = CollationEntry{1, 4, u"utf8mb4_general_ci", u"utf8mb4"};
+    context.collations = &map;
+    LookupCollation(context, 45, mn, mx);
     EXPECT_EQ(mn, 1u);
     EXPECT_EQ(mx, 4u);
-    LookupCollation(46, mn, mx);
+    LookupCollation(context, 46, mn, mx);
     EXPECT_EQ(mn, 0u);
     EXPECT_EQ(mx, 0u);
 }
@@ -324,7 +326,7 @@ class CorpusDictionary : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         app = new CDralvekOstruneApp;
-        engine = new CTableEngine;
+        engine = new AppEngine;
         ASSERT_TRUE(engine->LoadDictionary(U8((fx::Corpus() / "ibdata1").string())));
     }
     static void TearDownTestSuite() {
@@ -444,7 +446,7 @@ TEST_F(CorpusDictionary, NamesAreTheFileNamesOnDisk) {
 
 TEST(RealDictionary, FullCrc32TablespaceReadsLikeCrc32) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     ASSERT_TRUE(e.LoadDictionary(U8((fx::PageSize() / "fcrc" / "ibdata1").string())));
     for (const char16_t* name : {u"v\\t", u"v\\tc", u"v\\vpk", u"v\\insys"}) {
         const std::uint64_t id = e.FindTableId(name);
@@ -466,7 +468,7 @@ TEST(RealDictionary, FullCrc32TablespaceReadsLikeCrc32) {
 TEST(RealDictionary, OtherPageSizesAreRefusedCleanly) {
     CDralvekOstruneApp app;
     for (const char* folder : {"p4k", "p32k"}) {
-        CTableEngine e;
+        AppEngine e;
         ASSERT_TRUE(e.LoadDictionary(U8((fx::PageSize() / folder / "ibdata1").string()))) << folder;
         EXPECT_EQ(e.m_nIbdataPages, 0u) << folder;
         EXPECT_TRUE(e.m_sysTables.empty()) << folder;

@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/InnoBlob.h"
 #include "engine/InnoFieldValue.h"
@@ -36,7 +37,7 @@ std::string Format(CTableEngine& e, const InnoColumnDef& def, const Bytes& bytes
 
 TEST(InnoFieldValue, IntegersAreBigEndianWithTheSignBitFlipped) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     const std::uint32_t U = INNO_PRTYPE_UNSIGNED;
     struct Case {
         std::uint32_t type, width, prtype;
@@ -76,7 +77,7 @@ TEST(InnoFieldValue, DecodeInnoIntegerRewritesOnlyIntegerColumns) {
     EXPECT_EQ(f, (Bytes{0x00, 0x00, 0xC0, 0x3F}));
     // Formatting leaves the page's bytes as they were.
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     const Bytes stored = {0x80, 0, 0, 9};
     Bytes page = stored;
     CString out;
@@ -90,7 +91,7 @@ TEST(InnoFieldValue, DecodeInnoIntegerRewritesOnlyIntegerColumns) {
 TEST(InnoFieldValue, OtherTypesReadAsTheirMyIsamBytes) {
     CDralvekOstruneApp app;
     app.m_bMySql56Format = 1;
-    CTableEngine e;
+    AppEngine e;
     // Two columns' element lists side by side: each column reads its own range.
     e.m_enumValues = {u"red", u"green", u"blue", u"x", u"y", u"z"};
     const std::uint32_t dateValue = (2024u << 9) | (3u << 5) | 5u;
@@ -130,8 +131,10 @@ TEST(InnoFieldValue, OtherTypesReadAsTheirMyIsamBytes) {
     };
     for (const Case& c : cases) {
         app.m_bSaveAsScript = 0;
+        e.Refresh();
         EXPECT_EQ(Format(e, c.def, c.stored), c.display) << c.what;
         app.m_bSaveAsScript = 1;
+        e.Refresh();
         EXPECT_EQ(Format(e, c.def, c.stored), c.save) << c.what;
     }
 }
@@ -148,7 +151,7 @@ std::string Hex(const Bytes& b) {
 
 TEST(InnoFieldValue, BinaryValuesAndPlaceholders) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     const InnoColumnDef varbinary = Column(MYSQL_TYPE_VARCHAR, INNO_MTYPE_BINARY, 0, 200, kBinaryCharset);
     const InnoColumnDef blob = Column(MYSQL_TYPE_BLOB, INNO_MTYPE_BLOB, 0, 10, kBinaryCharset);
     const InnoColumnDef geometry = Column(MYSQL_TYPE_GEOMETRY, INNO_MTYPE_GEOMETRY, 0, 12, kBinaryCharset);
@@ -159,13 +162,14 @@ TEST(InnoFieldValue, BinaryValuesAndPlaceholders) {
     EXPECT_EQ(Format(e, blob, b5000), Hex(b5000));
     EXPECT_EQ(Format(e, geometry, point), "Spatial Data");
     app.m_bSaveAsScript = 1;
+    e.Refresh();
     EXPECT_EQ(Format(e, varbinary, b100), Hex(b100));
     EXPECT_EQ(Format(e, geometry, point), "\\0\\0\\0\\0\x01\x01\\0\\0");
 }
 
 TEST(InnoFieldValue, OffPageValues) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     TempTablespace ibd("offpage.ibd");
     const std::string part1(16000, 'x'), part2 = "the end";
     for (auto [page, next, data] : {std::tuple{4u, 5u, part1}, std::tuple{5u, 0xFFFFFFFFu, part2}}) {
@@ -196,6 +200,7 @@ TEST(InnoFieldValue, OffPageValues) {
     fs::create_directories(folder / "blobdata");
     app.m_strSaveFolder = CString::FromUtf8(folder.string());
     app.m_bSaveToServer = 1;
+    e.Refresh();
     const std::string path = Format(e, text, field, true);
     EXPECT_EQ(path, (folder / "blobdata" / "0").string());
     std::ifstream in(path, std::ios::binary);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/TableEngine.h"
 #include "tests/engine/InnoWalkTestPages.h"
@@ -48,7 +49,7 @@ std::string Cells(const TableRow& row) {
 // ADD c VARCHAR(20) NOT NULL DEFAULT 'dflt': core fields id, DB_TRX_ID, DB_ROLL_PTR, a.
 struct AddedColumns {
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
     TempTablespace space{"added.ibd"};
 
     AddedColumns() {
@@ -158,7 +159,7 @@ TEST(InnoInstant, CountsInOneOrTwoBytesAndNullBitmapsOfEverySize) {
     // whose defaults are i % 100; core fields id, DB_TRX_ID, DB_ROLL_PTR, v.
     constexpr std::uint32_t kAdded = 140;
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     TempTablespace space("wide.ibd");
     for (std::uint32_t i = 0; i < 2 + kAdded; ++i) {
         ColumnInfo c;
@@ -241,7 +242,7 @@ TEST(InnoInstant, CountsInOneOrTwoBytesAndNullBitmapsOfEverySize) {
 // DB_TRX_ID, DB_ROLL_PTR, x, y, z.
 struct DroppedAndMoved {
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
     TempTablespace space{"moved.ibd"};
     CompactPage root{3};
 

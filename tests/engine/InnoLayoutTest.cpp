@@ -3,6 +3,7 @@
 #include <memory>
 #include <set>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/InnoLayout.h"
 #include "engine/InnoPage.h"
@@ -77,7 +78,7 @@ TEST(ClusteredOrder, TheKeyTheServerClustersOnInItsKeyPartOrder) {
          Expect({u"DB_ROW_ID", u"DB_TRX_ID", u"DB_ROLL_PTR", u"a", u"b", u"c"})},
     };
     for (const Case& c : cases) {
-        CTableEngine e;
+        AppEngine e;
         e.m_columns = {Column(u"a", 0, MYSQL_TYPE_LONG, 11, c.nullable[0]),
                        Column(u"b", 1, MYSQL_TYPE_VARCHAR, 20, c.nullable[1], 8),
                        Column(u"c", 2, MYSQL_TYPE_STRING, 3, c.nullable[2], 8)};
@@ -89,7 +90,7 @@ TEST(ClusteredOrder, TheKeyTheServerClustersOnInItsKeyPartOrder) {
 }
 
 TEST(ClusteredOrder, WithoutTheDefinitionsKeysThePrimaryFlagsAreUsed) {
-    CTableEngine e;
+    AppEngine e;
     e.m_columns = {Column(u"a", 0, MYSQL_TYPE_LONG, 11, false), Column(u"b", 1, MYSQL_TYPE_LONG, 11, false),
                    Column(u"c", 2, MYSQL_TYPE_LONG, 11, false)};
     e.m_columns[2].m_bPrimaryKey = 1;
@@ -115,7 +116,7 @@ TEST(ClusteredOrder, WithoutTheDefinitionsKeysThePrimaryFlagsAreUsed) {
 }
 
 TEST(TableId, NameWithBackslashMatchesExactly) {
-    CTableEngine e;
+    AppEngine e;
     SysTablesRecord r;
     r.NAME = u"shop/orders";
     r.ID = 17;
@@ -130,7 +131,7 @@ TEST(TableId, NameWithBackslashMatchesExactly) {
 }
 
 TEST(ClusteredRoot, TheIndexWithTheClusteredBitThenAnyTypedIndex) {
-    CTableEngine e;
+    AppEngine e;
     auto add = [&](std::uint64_t table, std::uint32_t type, std::uint32_t page) {
         SysIndexesRecord r;
         r.TABLE_ID = table;
@@ -212,7 +213,7 @@ TEST(FrmLayout, TypesLengthsAndFixedWidthsAsTheServerStoresThem) {
         {"GEOMETRY", Column(u"x", 0, MYSQL_TYPE_GEOMETRY, 0xFFFFFFFF, true, 63), 14, 12, 0, false},
     };
     for (const Case& c : cases) {
-        CTableEngine e;
+        AppEngine e;
         e.m_columns = {c.column};
         e.BuildColumnsFromFrm();
         ASSERT_EQ(e.m_innoColumns.size(), 4u) << c.what;
@@ -253,7 +254,7 @@ TEST(DictionaryLayout, FixedWidthByMainTypeAndCharacterSet) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(InnoFixedLength(c.mtype, c.prtype, c.len, c.mbminmaxlen), c.fixed) << c.what;
-        CTableEngine e;
+        AppEngine e;
         e.m_columns = {Column(u"x", 0, MYSQL_TYPE_LONG, 11, true)};
         SysColumnsRecord r;
         r.TABLE_ID = 5;
@@ -275,7 +276,7 @@ TEST(DictionaryLayout, FixedWidthByMainTypeAndCharacterSet) {
 }
 
 TEST(DictionaryLayout, ColumnsWithoutADictionaryRecordAreLeftOut) {
-    CTableEngine e;
+    AppEngine e;
     e.m_columns = {Column(u"a", 0, MYSQL_TYPE_LONG, 11, false), Column(u"b", 1, MYSQL_TYPE_LONG, 11, true),
                    Column(u"c", 2, MYSQL_TYPE_LONG, 11, true)};
     e.m_frmKeys = {Key(u"PRIMARY", true, {0})};
@@ -314,7 +315,7 @@ struct NodePointer {
 };
 
 std::unique_ptr<CTableEngine> LayoutOf(std::vector<ColumnInfo> columns, std::vector<FrmKeyDef> keys) {
-    auto e = std::make_unique<CTableEngine>();
+    auto e = std::make_unique<AppEngine>();
     e->m_columns = std::move(columns);
     e->m_frmKeys = std::move(keys);
     e->BuildColumnsFromFrm();
@@ -418,7 +419,7 @@ class CorpusLayout : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         app = new CDralvekOstruneApp;
-        dict = new CTableEngine;
+        dict = new AppEngine;
         ASSERT_TRUE(dict->LoadDictionary(U8((fx::Corpus() / "ibdata1").string())));
     }
     static void TearDownTestSuite() {
@@ -472,7 +473,7 @@ TEST_F(CorpusLayout, DefinitionAndDictionaryGiveTheSameLayoutWithTheServersKeyFi
         if (t.rowFormat == "Redundant") continue;  // its records are not read
         SCOPED_TRACE(t.dir + "/" + t.file);
         const CString frm = U8((fx::Corpus() / t.dir / (t.file + ".frm")).string());
-        CTableEngine fromDict, fromFrm;
+        AppEngine fromDict, fromFrm;
         if (!fromDict.ReadFrm(frm)) {
             unreadDefinitions.push_back(t.file);
             continue;
@@ -531,7 +532,7 @@ TEST_F(CorpusLayout, NodePointersOfMultiLevelTreesLeadToEveryChild) {
                           {"innodb_system", "t_sys_many"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        CTableEngine e;
+        AppEngine e;
         ASSERT_TRUE(e.ReadFrm(U8((fx::Corpus() / c.dir / (std::string(c.file) + ".frm")).string())));
         e.m_sysTables = dict->m_sysTables;
         e.m_sysColumns = dict->m_sysColumns;
@@ -548,7 +549,7 @@ TEST_F(CorpusLayout, NodePointersOfMultiLevelTreesLeadToEveryChild) {
         ASSERT_GE(index.level, 1u);
         CheckTree(e, file, root, index.level);
         // Without the dictionary the layout from the definition finds the same children.
-        CTableEngine frmOnly;
+        AppEngine frmOnly;
         frmOnly.ReadFrm(U8((fx::Corpus() / c.dir / (std::string(c.file) + ".frm")).string()));
         frmOnly.BuildColumnsFromFrm();
         CheckTree(frmOnly, file, root, index.level);
@@ -558,7 +559,7 @@ TEST_F(CorpusLayout, NodePointersOfMultiLevelTreesLeadToEveryChild) {
 // A variable-length key beside nine nullable columns, its smallest key empty.
 TEST(RealNodePointers, VariableKeyAfterTheWholeIndexsNullBitmap) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     ASSERT_TRUE(e.LoadDictionary(U8((fx::PageSize() / "fcrc" / "ibdata1").string())));
     ASSERT_TRUE(e.ReadFrm(U8((fx::PageSize() / "fcrc" / "v" / "vpk.frm").string())));
     const std::uint64_t id = e.FindTableId(u"v\\vpk");

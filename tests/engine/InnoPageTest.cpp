@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/InnoPage.h"
 #include "engine/TableEngine.h"
@@ -256,7 +257,7 @@ protected:
     CDralvekOstruneApp app;
     TempTablespace ts;
     std::string path;
-    CTableEngine e;
+    AppEngine e;
 };
 
 TEST_F(DictionaryDescent, ThreeLevelsDownTheFirstRecordsThenTheLeafChain) {
@@ -321,7 +322,7 @@ TEST_F(DictionaryDescent, DamagedTreesEndTheDescentAndLoadNothing) {
          }},
     };
     for (const Case& c : cases) {
-        CTableEngine fresh;
+        AppEngine fresh;
         TempTablespace local(std::to_string(&c - cases));
         const std::string p = local.Write(c.pages(), 40);
         ASSERT_TRUE(fresh.m_fileIbdata.Open(CString::FromUtf8(p), CFile::modeRead));

@@ -11,6 +11,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/TableEngine.h"
 
@@ -27,7 +28,7 @@ std::string ReadBytes(const fs::path& path) {
 
 // Reads every page of rows the way Next Records does, as long as the rows fit in what a
 // file of that size can hold (a leaf chain damaged into a cycle would go on for ever).
-std::size_t ReadAllRows(CTableEngine& e, CDralvekOstruneApp& app) {
+std::size_t ReadAllRows(CTableEngine& e) {
     std::size_t rows = 0;
     e.m_bookmarks.clear();
     const std::uint32_t leaf = e.DescendToLeafIbd(3);
@@ -35,14 +36,12 @@ std::size_t ReadAllRows(CTableEngine& e, CDralvekOstruneApp& app) {
     e.m_rows.clear();
     e.m_bookmarks.push_back({leaf, 0});
     e.m_bReadingIbd = 1;
-    app.m_bResumeRead = 0;
     e.ReadLeafRowsIbd(leaf, 0);
     rows += e.m_rows.size();
     const std::uint64_t bound = e.m_nIbdPages * (INNO_MAX_RECS_PER_PAGE + 1);
     while (e.m_bBatchFull && rows < bound) {
         const PageBookmark b = e.m_bookmarks.back();
         e.m_rows.clear();
-        app.m_bResumeRead = 1;
         e.ReadLeafRowsIbd(static_cast<std::uint32_t>(b.m_nPage), static_cast<std::uint16_t>(b.m_nOffset));
         rows += e.m_rows.size();
     }
@@ -84,12 +83,12 @@ TEST(InnoWalkDamage, OverwrittenBytesCostRowsNotTheProcess) {
             const fs::path ibd = work / "t.ibd";
             std::ofstream(ibd, std::ios::binary | std::ios::trunc).write(damaged.data(),
                                                                           static_cast<std::streamsize>(damaged.size()));
-            CTableEngine e;
+            AppEngine e;
             e.ReadFrm(CString::FromUtf8(frm.string()));
             e.BuildColumnsFromFrm();
             ASSERT_TRUE(e.m_fileIbd.Open(CString::FromUtf8(ibd.string()), CFile::modeRead));
             e.m_nIbdPages = e.m_fileIbd.GetLength() / INNO_PAGE_SIZE;
-            const std::size_t rows = ReadAllRows(e, app);
+            const std::size_t rows = ReadAllRows(e);
             EXPECT_LE(rows, e.m_nIbdPages * (INNO_MAX_RECS_PER_PAGE + 1) + kRowsPerPage) << t[1] << " " << round;
             for (const auto& entry : fs::directory_iterator(work / "blobdata")) fs::remove(entry.path());
         }

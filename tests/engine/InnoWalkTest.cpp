@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/TableEngine.h"
 #include "tests/engine/InnoWalkTestPages.h"
@@ -21,7 +22,7 @@ constexpr std::uint32_t kUtf8 = 45;
 // record: id, DB_TRX_ID, DB_ROLL_PTR, name, n.
 struct SmallTable {
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
     TempTablespace space{"small.ibd"};
 
     SmallTable() {
@@ -139,7 +140,7 @@ TEST(InnoWalk, EmptyTableGivesNoRows) {
 
 TEST(InnoWalk, NinthNullableColumnIsBitZeroOfTheSecondBitmapByte) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     TempTablespace space("nulls.ibd");
     ColumnInfo idc;
     idc.m_strName = u"id";
@@ -203,7 +204,7 @@ TEST(InnoWalk, LengthBytesTakeOneOrTwoBytesByColumn) {
     };
     for (const Case& c : cases) {
         CDralvekOstruneApp app;
-        CTableEngine e;
+        AppEngine e;
         TempTablespace space("len.ibd");
         ColumnInfo a, b, tail;
         b.m_nColumn = 1;
@@ -231,7 +232,7 @@ TEST(InnoWalk, LengthBytesTakeOneOrTwoBytesByColumn) {
 
 TEST(InnoWalk, OffPageFieldKeepsItsWholeLocalPart) {
     CDralvekOstruneApp app;
-    CTableEngine e;
+    AppEngine e;
     TempTablespace space("extern.ibd");
     ColumnInfo a, b, tail;
     b.m_nColumn = 1;
@@ -260,7 +261,7 @@ TEST(InnoWalk, OffPageFieldKeepsItsWholeLocalPart) {
 // Leaf pages of narrow records (id INT NOT NULL and the system columns), ids counted on.
 struct NarrowTable {
     CDralvekOstruneApp app;
-    CTableEngine engine;
+    AppEngine engine;
     TempTablespace space{"narrow.ibd"};
     int nextId = 1;
 
@@ -295,7 +296,6 @@ struct NarrowTable {
     // A later page, as the paging handlers ask for it.
     void Resume(const PageBookmark& b, bool ibd = true) {
         engine.m_rows.clear();
-        app.m_bResumeRead = 1;
         if (ibd) engine.ReadLeafRowsIbd(static_cast<std::uint32_t>(b.m_nPage), static_cast<std::uint16_t>(b.m_nOffset));
         else engine.ReadLeafRowsSystem(static_cast<std::uint32_t>(b.m_nPage), static_cast<std::uint16_t>(b.m_nOffset));
     }
@@ -329,7 +329,6 @@ TEST(InnoWalk, BatchEndingMidPageResumesAtTheNextRecord) {
         EXPECT_EQ(t.Ids(), Range(1001, 1500));
         EXPECT_EQ(t.engine.m_bBatchFull, 0);
         EXPECT_EQ(t.engine.m_bookmarks.size(), 2u);
-        EXPECT_EQ(t.app.m_bResumeRead, 0);
 
         // Going back re-reads the first page of rows without a new bookmark.
         t.engine.m_bNoBookmark = 1;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "engine/TableEngine.h"
 
 namespace fs = std::filesystem;
@@ -98,7 +99,7 @@ TEST_F(MyiHeaderTest, RowFormatFromOptions) {
     for (const auto& c : cases) {
         MyiImage image;
         image.options = c.options;
-        CTableEngine e;
+        AppEngine e;
         e.m_nRowFormat = 7;
         ASSERT_TRUE(e.ReadMyiHeader(Write(image.Build())));
         EXPECT_EQ(e.m_nRowFormat, c.format) << std::hex << c.options;
@@ -106,7 +107,7 @@ TEST_F(MyiHeaderTest, RowFormatFromOptions) {
 }
 
 TEST_F(MyiHeaderTest, ShortFilesAndBaseOutsideTheFile) {
-    CTableEngine e;
+    AppEngine e;
     e.m_nRowFormat = 7;
     EXPECT_FALSE(e.ReadMyiHeader(CString::FromUtf8((m_dir / "absent.MYI").string())));
     Bytes b(24, 0);
@@ -134,7 +135,7 @@ TEST_F(MyiHeaderTest, ColumnDefinitionsFollowKeysAndUniques) {
     image.keySegments = {2, 2, 2};
     image.uniqueSegments = {1};
     image.columns = {{0, 1, 0, 0}, {3, 4, 0, 0}, {8, 302, 0x02, 0}, {1, 300, 0x80, 1}, {4, 10, 0x01, 2}};
-    CTableEngine e;
+    AppEngine e;
     e.m_recinfo.push_back(RecinfoEntry());  // the reader appends; the caller empties
     ASSERT_TRUE(e.ReadMyiHeader(Write(image.Build())));
     EXPECT_EQ(e.m_myiBase.reclength, 40u);
@@ -177,7 +178,7 @@ TEST_F(MyiHeaderTest, DamagedCountsReadOnlyWhatTheFileHolds) {
         damaged.fieldCount = c.fieldCount;
         Bytes b = damaged.Build();
         b.resize(whole.size() - c.cut);
-        CTableEngine e;
+        AppEngine e;
         EXPECT_TRUE(e.ReadMyiHeader(Write(b))) << c.what;
         EXPECT_EQ(e.m_recinfo.size(), c.expected) << c.what;
         for (std::size_t i = 0; i < e.m_recinfo.size(); ++i) EXPECT_EQ(e.m_recinfo[i].m_nLength, i + 1) << c.what;
@@ -187,7 +188,7 @@ TEST_F(MyiHeaderTest, DamagedCountsReadOnlyWhatTheFileHolds) {
 TEST_F(MyiHeaderTest, DefinitionCountIsCappedAtWhatATableCanHave) {
     MyiImage image;
     for (int i = 0; i < 9000; ++i) image.columns.push_back({0, 1, 0, 0});
-    CTableEngine e;
+    AppEngine e;
     ASSERT_TRUE(e.ReadMyiHeader(Write(image.Build())));
     EXPECT_EQ(e.m_recinfo.size(), 2u * 4096 + 1);
 }
@@ -208,7 +209,7 @@ TEST(MyiHeaderFixture, ServerWrittenHeaders) {
         {"t_many_nulls", 0, 14, 0},
     };
     for (const auto& c : cases) {
-        CTableEngine e;
+        AppEngine e;
         ASSERT_TRUE(e.ReadMyiHeader(CString::FromUtf8((dir / (std::string(c.table) + ".MYI")).string()))) << c.table;
         EXPECT_EQ(e.m_nRowFormat, c.format) << c.table;
         EXPECT_EQ(e.m_recinfo.size(), c.definitions) << c.table;

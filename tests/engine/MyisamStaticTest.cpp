@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "engine/TableEngine.h"
 
@@ -77,7 +78,7 @@ protected:
     }
 
     App m_app;
-    CTableEngine m_engine;
+    AppEngine m_engine;
     fs::path m_path;
 };
 

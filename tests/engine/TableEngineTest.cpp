@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include "tests/AppEngine.h"
 #include "engine/TableEngine.h"
 
 namespace {
 
 TEST(TableEngine, FreshEngineIsEmptyClosedAndZero) {
-    CTableEngine e;
+    AppEngine e;
     EXPECT_TRUE(e.m_columns.empty());
     EXPECT_TRUE(e.m_rows.empty());
     EXPECT_TRUE(e.m_enumValues.empty());
@@ -27,7 +28,7 @@ TEST(TableEngine, FreshEngineIsEmptyClosedAndZero) {
 }
 
 TEST(TableEngine, RowsAreIndependentCopiesOfTheColumnList) {
-    CTableEngine e;
+    AppEngine e;
     for (int i = 0; i < 3; ++i) {
         ColumnInfo c;
         c.m_strName.Format(u"c%d", i);

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/AppEngine.h"
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
 #include "engine/TableEngine.h"
@@ -221,7 +222,7 @@ TEST_P(SourceFilesUnchanged, EveryWayOfReadingLeavesTheFilesAsTheyWere) {
             if (mode == 0) rowsRead += t.rows;
         }
         // The window: every page forward, then back to the first.
-        CTableEngine engine;
+        AppEngine engine;
         if (fs::exists(data / "ibdata1")) engine.LoadDictionary(CString::FromUtf8((data / "ibdata1").string()));
         CTableBrowser browser(engine);
         BrowserEffects effects = browser.ShowTable(CString::FromUtf8((data / t.database / t.table).string()),

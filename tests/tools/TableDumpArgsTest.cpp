@@ -60,6 +60,29 @@ TEST(TableDumpCells, EscapesOnlyWhatBreaksALine) {
     EXPECT_EQ(EscapeCell(CString()), "");
 }
 
+// Long cells go eight units at a time until something needs care: whatever sits where,
+// the text is the same as one unit at a time.
+TEST(TableDumpCells, LongCellsWithSpecialsAnywhere) {
+    const struct {
+        const char16_t* special;
+        const char* written;
+    } specials[] = {{u"\\", "\\\\"}, {u"\t", "\\t"}, {u"\n", "\\n"}, {u"\r", "\\r"},
+                    {u"\u00e9", "\xC3\xA9"}, {u"\u20ac", "\xE2\x82\xAC"}, {u"\U0001F600", "\xF0\x9F\x98\x80"},
+                    {u"\x01", "\x01"}, {u"\x7f", "\x7f"}};
+    for (const auto& sp : specials) {
+        for (std::size_t at = 0; at <= 17; ++at) {
+            std::u16string text(at, u'a');
+            text += sp.special;
+            text += std::u16string(17 - at, u'b');
+            const std::string want = std::string(at, 'a') + sp.written + std::string(17 - at, 'b');
+            EXPECT_EQ(EscapeCell(CString(text)), want) << at;
+        }
+    }
+    // A surrogate without its partner, at the end and before a plain unit.
+    EXPECT_EQ(EscapeCell(CString(std::u16string(u"abcdefgh") + char16_t(0xD800))), "abcdefgh\xEF\xBF\xBD");
+    EXPECT_EQ(EscapeCell(CString(std::u16string(1, char16_t(0xDC00)) + u"x")), "\xEF\xBF\xBDx");
+}
+
 TEST(TableDumpRun, MissingOrForeignFilesExitOne) {
     fs::path dir = fs::temp_directory_path() / ("dump-" + std::to_string(::getpid()));
     fs::create_directories(dir / "db");

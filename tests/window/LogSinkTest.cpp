@@ -1,3 +1,10 @@
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
 #include <QFile>
 
 #include "app/LogFile.h"
@@ -71,22 +78,34 @@ TEST(LogSink, BothThreadsWriteWholeLines) {
 }
 
 // A log file that cannot take more (a full disk) keeps the program going and is reported
-// once in the pane.
+// once in the pane. Log files are regular files, so a file-size limit of 0 stands in for
+// the full disk: every write then fails with EFBIG.
 TEST(LogSink, FailedWriteIsSaidOnce) {
     FrameFixture f;
-    ASSERT_TRUE(f.app.m_fileLog.Open(u"/dev/full", CFile::modeWrite));
-    f.app.m_strLogFilePath = u"/dev/full";
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("dralvek-full-log-" + std::to_string(::getpid()) + ".txt")).string();
+    ASSERT_TRUE(f.app.m_fileLog.Open(CString::FromUtf8(path), CFile::modeCreate | CFile::modeWrite));
+    f.app.m_strLogFilePath = CString::FromUtf8(path);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &none), 0);
     f.frame->AddLogLine(u"first");
     f.frame->AddLogLine(u"second");
     f.frame->OnAddLogLine("third");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
     const CLogListModel& rows = f.frame->m_pLogList->m_model;
     ASSERT_EQ(rows.rowCount(), 5);
     EXPECT_EQ(rows.Row(1), QStringLiteral("first"));
     EXPECT_TRUE(rows.Row(2).startsWith(QStringLiteral("The scan log file could not be written")));
-    EXPECT_TRUE(rows.Row(2).contains(QStringLiteral("/dev/full")));
+    EXPECT_TRUE(rows.Row(2).contains(QString::fromStdString(path)));
     EXPECT_EQ(rows.Row(3), QStringLiteral("second"));
     EXPECT_EQ(rows.Row(4), QStringLiteral("third"));
     EXPECT_EQ(f.app.m_nLogLineCount, 5);
     EXPECT_TRUE(f.prompts.asked.empty());
     f.app.m_fileLog.Close();
+    std::filesystem::remove(path);
 }

@@ -5,16 +5,20 @@
 # Usage: tools/bench/run-bench.sh [BUILDDIR]   (default build-bench)
 #   RUNS=N        first-page and dictionary runs per case (default 15)
 #   TRAVERSALS=N  full traversals per table (default 3)
+#   EXPORTS=N     paired runs of table-dump --save and the server's export (default 3;
+#                 0 leaves the pair out)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build-bench}
 data=$build/benchdata
 runs=${RUNS:-15}
 traversals=${TRAVERSALS:-3}
+exports=${EXPORTS:-3}
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)" --target table-bench scan-bench >/dev/null
+cmake --build "$build" -j"$(nproc)" --target table-bench scan-bench table-dump >/dev/null
 bench=$build/bin/table-bench
+dump=$build/bin/table-dump
 
 if [ ! -e "$data/rows/.complete" ] || [ ! -e "$data/dict/.complete" ]; then
     command -v mariadbd >/dev/null ||
@@ -23,7 +27,8 @@ if [ ! -e "$data/rows/.complete" ] || [ ! -e "$data/dict/.complete" ]; then
 fi
 
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+pair=$(mktemp -d)
+trap 'rm -rf "$log" "$pair"' EXIT
 
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)," \
      "$(awk '/MemTotal/ { printf "%.0f GB", $2 / 1048576 }' /proc/meminfo)"
@@ -42,6 +47,35 @@ echo
     echo "  (the scan could not be measured)"
 echo
 
+# The pair: table-dump --save against the server itself exporting the same rows
+# (SELECT ... INTO OUTFILE on a private server that loads them), both writing a file.
+if [ "$exports" -gt 0 ]; then
+    for table in myisam_1m innodb_1m; do
+        times=()
+        for run in $(seq 0 "$exports"); do
+            rm -rf "$pair/save"
+            start=$(date +%s%N)
+            "$dump" --save "$pair/save" "$data/rows" bench "$table" >"$pair/$table.txt"
+            end=$(date +%s%N)
+            # The first run fills the page cache and is not counted.
+            [ "$run" -eq 0 ] || times+=($(((end - start) / 1000)))
+        done
+        median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+        printf 'figures dump table=%s dump_ms=%d.%03d bytes=%s\n' "$table" $((median / 1000)) $((median % 1000)) \
+            "$(stat -c %s "$pair/$table.txt")" | tee -a "$log"
+    done
+    tools/bench/server-export.sh "$pair/server" "$exports" "$pair" | tee -a "$log" ||
+        echo "  (the server's export could not be measured)"
+    # Both wrote the same rows in the same text form: table-dump's column names line aside,
+    # the files are to be byte for byte the same.
+    for table in myisam_1m innodb_1m; do
+        [ -e "$pair/$table.server.txt" ] || continue
+        if tail -n +2 "$pair/$table.txt" | cmp -s - "$pair/$table.server.txt"; then same=yes; else same=no; fi
+        echo "figures same table=$table same=$same" | tee -a "$log"
+    done
+    echo
+fi
+
 awk '
     function field(line, key,    n, i, kv, parts) {
         n = split(line, parts, " ")
@@ -56,9 +90,13 @@ awk '
     }
     /^figures dictionary/ { dict = field($0, "load_ms"); dtables = field($0, "tables") }
     /^figures scan/ { scan = field($0, "ms"); stables = field($0, "tables") }
+    /^figures dump / { dumpms[field($0, "table")] = field($0, "dump_ms") }
+    /^figures export / { serverms[field($0, "table")] = field($0, "server_ms") }
+    /^figures same / { same[field($0, "table")] = field($0, "same") }
     END {
         print "summary (targets: first page <= 10 ms, traversal >= 2,000,000 rows/s,"
         print "         dictionary of 10,000 tables <= 1 s, peak memory independent of table size,"
+        print "         table-dump --save at least as fast as the server\x27s SELECT ... INTO OUTFILE,"
         print "         scan of 10,000 tables to the tree <= 2 s)"
         split("myisam innodb", engines, " ")
         for (e = 1; e <= 2; e++) {
@@ -71,6 +109,11 @@ awk '
                 printf "          peak rss %.1f MB at 1,000,000 rows, %.1f MB at 100,000 rows  %s\n",
                        rss[big], rss[small], verdict(rss[big] - rss[small] <= 1.0)
         }
+        for (t in dumpms)
+            if (t in serverms)
+                printf "  %-10s table-dump --save %8.1f ms, server export %8.1f ms: %.2fx  %s%s\n",
+                       t, dumpms[t], serverms[t], serverms[t] / dumpms[t], verdict(dumpms[t] <= serverms[t]),
+                       same[t] == "yes" ? ", same bytes" : (same[t] == "no" ? ", OUTPUT DIFFERS" : "")
         if (dict != "")
             printf "  dictionary %s tables loaded in %.1f ms  %s\n", dtables, dict, verdict(dict <= 1000)
         if (scan != "")

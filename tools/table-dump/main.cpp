@@ -1,6 +1,5 @@
 #include <iostream>
 
-#include "app/DralvekOstruneApp.h"
 #include "tools/table-dump/ScanDump.h"
 #include "tools/table-dump/TableDump.h"
 
@@ -16,7 +15,6 @@ int main(int argc, char** argv) {
                   << "       table-dump --sql DATADIR DATABASE NAME\n";
         return kDumpUsage;
     }
-    CDralvekOstruneApp app;
     std::ios::sync_with_stdio(false);
     return RunTableDump(parsed, std::cout, std::cerr);
 }
