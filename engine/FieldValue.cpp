@@ -268,7 +268,7 @@ std::uint64_t Mysql56FractionMicros(const unsigned char* p, std::uint32_t digits
     return v;
 }
 
-CString TimestampText(std::uint64_t seconds, std::uint64_t micros, std::uint32_t digits) {
+CString TimestampText(std::uint64_t seconds, std::uint64_t micros, std::uint32_t digits, bool utc) {
     TemporalBuilder b;
     if (seconds == 0) {
         b.Date(0, 0, 0);
@@ -277,7 +277,7 @@ CString TimestampText(std::uint64_t seconds, std::uint64_t micros, std::uint32_t
     } else {
         const std::time_t t = static_cast<std::time_t>(seconds);
         std::tm local{};
-        if (!localtime_r(&t, &local)) return Unsigned(seconds);
+        if (!(utc ? gmtime_r(&t, &local) : localtime_r(&t, &local))) return Unsigned(seconds);
         b.TwoDigitPart(local.tm_year + 1900);
         b.Put(u'-');
         b.TwoDigitPart(local.tm_mon + 1);
@@ -349,7 +349,7 @@ CString Time2Text(const unsigned char* p, std::uint32_t digits) {
     return TimeText(negative, (hms >> 12) % (1u << 10), (hms >> 6) % 64, hms % 64, micros, digits);
 }
 
-CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count) {
+CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::uint32_t count, bool utc) {
     const std::uint32_t digits = TemporalFractionDigits(column);
     const FixedBytes f(bytes, count, FieldValueWidth(column));
     const unsigned char* b = f.b;
@@ -381,10 +381,10 @@ CString TemporalText(const ColumnInfo& column, const unsigned char* bytes, std::
         if (digits == 0) return PackedDateTimeText(LoadLittle(b, 8));
         return UnpackedDateTimeText(LoadBig(b, kDateTimeHiresBytes[digits]) * kPow10[6 - digits], digits);
     case MYSQL_TYPE_TIMESTAMP:
-        if (digits == 0) return TimestampText(LoadLittle(b, 4), 0, 0);
-        return TimestampText(LoadBig(b, 4), LoadBig(b + 4, kSecPartBytes[digits]) * kPow10[6 - digits], digits);
+        if (digits == 0) return TimestampText(LoadLittle(b, 4), 0, 0, utc);
+        return TimestampText(LoadBig(b, 4), LoadBig(b + 4, kSecPartBytes[digits]) * kPow10[6 - digits], digits, utc);
     case MYSQL_TYPE_TIMESTAMP2:
-        return TimestampText(LoadBig(b, 4), digits ? Mysql56FractionMicros(b + 4, digits) : 0, digits);
+        return TimestampText(LoadBig(b, 4), digits ? Mysql56FractionMicros(b + 4, digits) : 0, digits, utc);
     case MYSQL_TYPE_DATETIME2: {
         const std::uint64_t v = LoadBig(b, 5);
         const std::uint64_t ym = (v >> 22) & 0x1FFFF;
@@ -1111,7 +1111,7 @@ CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& colu
     case MYSQL_TYPE_TIMESTAMP2:
     case MYSQL_TYPE_DATETIME2:
     case MYSQL_TYPE_TIME2:
-        return TemporalText(column, bytes, count);
+        return TemporalText(column, bytes, count, engine.m_context.utcTimestamps);
     case MYSQL_TYPE_ENUM:
         return EnumText(engine, column, bytes, count);
     case MYSQL_TYPE_SET:

@@ -33,7 +33,7 @@ CString& FormatInnoFieldValue(CTableEngine& engine, CString& out, const InnoColu
                               const unsigned char* bytes, std::uint32_t count) {
     const ColumnInfo& column = def.column;
     if (offPage && count >= INNO_EXTERN_REF_SIZE) {
-        if (IsBlobType(column.m_nType)) {
+        if (IsBlobType(column.m_nType) && !(engine.m_context.IsSave() && engine.m_context.inlineOffPage)) {
             if (engine.m_context.IsSave()) return ExtractExternBlobToFile(engine, out, bytes, count);
             out = u"Large Size Blob Data";
             return out;

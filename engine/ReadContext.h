@@ -20,6 +20,12 @@ struct ReadContext {
     // Folder that receives blobdata/<counter> for off-page values in save mode.
     CString blobFolder;
     std::uint64_t blobCounter = 0;
+    // Save mode only: off-page BLOB and TEXT values come back whole in the cell instead
+    // of as the path of a blobdata file (a script carries the value itself).
+    bool inlineOffPage = false;
+    // TIMESTAMP values in UTC rather than local time (a script loads them with
+    // time_zone '+00:00', which never meets a local clock's skipped or doubled hour).
+    bool utcTimestamps = false;
     // What the reads since the last TakeLosses could not give back whole, one line each:
     // where (file, page, offset) and why.
     std::vector<CString> losses;

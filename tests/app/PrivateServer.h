@@ -149,6 +149,20 @@ public:
         return rc;
     }
 
+    const fs::path& Socket() const { return m_socket; }
+    fs::path DataDir() const { return m_work / "data"; }
+
+    // Stops the server and keeps its data directory (its files then read as a dead
+    // server left them).
+    void Shutdown() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            int status = 0;
+            waitpid(m_pid, &status, 0);
+            m_pid = -1;
+        }
+    }
+
     void Stop() {
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
