@@ -50,6 +50,8 @@ public:
     ~CScriptedPrompts() override { SetPrompts(nullptr); }
 
     std::deque<PromptAnswer> answers;
+    // Folders the picker gives, in order; none left: the picker is cancelled.
+    std::deque<CString> folders;
     std::function<int(QDialog&)> onDialog;
     bool openSucceeds = true;
     std::vector<Asked> asked;
@@ -72,7 +74,10 @@ public:
     }
     CString ChooseFolder(QWidget*, const CString& caption, const CString&) override {
         asked.push_back({"folder", {}, caption, PromptIcon::Information, PromptButtons::Ok, 0});
-        return {};
+        if (folders.empty()) return {};
+        CString chosen = folders.front();
+        folders.pop_front();
+        return chosen;
     }
     int RunDialog(QDialog& dialog) override {
         asked.push_back({"dialog", FromQString(dialog.windowTitle()), {}, PromptIcon::Information, PromptButtons::Ok, 0});
