@@ -24,6 +24,8 @@
 #include "app/DralvekOstruneApp.h"
 #include "app/LogFile.h"
 #include "app/RecordsPanel.h"
+#include "app/SaveOptionsDlg.h"
+#include "app/SaveWriter.h"
 #include "app/WindowImages.h"
 #include "app/WindowTexts.h"
 #include "controls/CheckTreeCtrl.h"
@@ -491,7 +493,68 @@ void CMainFrame::OnSaveData() {
         Inform(kSelectFolderToSave);
         return;
     }
-    Inform(u"Saving recovered data is not part of this version yet.");
+    savedlgoption dialog(m_app, this);
+    if (Prompts().RunDialog(dialog) != QDialog::Accepted) return;
+    // The choice holds for this Save only: the window goes on reading in display mode, and
+    // the save reads with a reader and a mode of its own.
+    const bool toServer = m_app.m_bSaveToServer == 1;
+    m_app.m_bSaveAsScript = 0;
+    m_app.m_bSaveToServer = 0;
+    ServerSettings server{m_app.m_strServer.ToUtf8(), m_app.m_strServerPort.ToUtf8(), m_app.m_strServerUser.ToUtf8(),
+                          m_app.m_strServerPassword.ToUtf8(), {}};
+    const std::string folder = m_app.m_strSaveFolder.ToUtf8();
+
+    const SaveSelection selection = SelectionFromChecked(m_scanResult, CheckedTreeItems());
+    if (selection.Empty()) {
+        Inform(kSelectFolderToSave);
+        return;
+    }
+    m_worker.ClearStopRequest();
+    const bool started = StartWorker([this, selection, toServer, server, folder] {
+        SaveCallbacks callbacks;
+        callbacks.log = [this](const CString& line) { AddLogLine(line); };
+        callbacks.progress = [this](std::size_t done, std::size_t total) {
+            CallOnGuiThread([this, done, total] {
+                OnSetProgressRange(0, static_cast<int>(total));
+                OnSetProgressPos(static_cast<int>(done));
+            });
+        };
+        callbacks.stopRequested = [this] { return StopRequested(); };
+        SaveResult result;
+        if (toServer) {
+            COdbcConnection connection;
+            std::string driver, error;
+            if (!connection.Connect(server, driver, error)) {
+                AddLogLine(u"Cannot connect to the server: " + CString::FromUtf8(error));
+                result.losses = 1;
+            } else {
+                AddLogLine(u"Saving into the server through the ODBC driver " + CString::FromUtf8(driver));
+                COdbcSaveTarget target(connection);
+                result = SaveObjects(m_scanResult, selection, m_app.m_mapCollation, target, callbacks);
+            }
+        } else {
+            AddLogLine(u"Saving as script into " + CString::FromUtf8(folder));
+            CScriptSaveTarget target(folder);
+            result = SaveObjects(m_scanResult, selection, m_app.m_mapCollation, target, callbacks);
+        }
+        const CString summary = SaveSummary(result);
+        AddLogLine(summary);
+        CallOnGuiThread([this, summary] { Inform(summary); });
+    });
+    if (!started) Inform(kPleaseWait);
+}
+
+std::vector<CheckedTreeItem> CMainFrame::CheckedTreeItems() const {
+    std::vector<CheckedTreeItem> items;
+    if (!m_pTree) return items;
+    for (HTREEITEM item = m_pTree->GetRootItem(); item != nullptr; item = m_pTree->GetNextTreeItem(item)) {
+        if (!m_pTree->GetCheck(item)) continue;
+        const int data = static_cast<int>(m_pTree->GetItemData(item));
+        if (data <= 0) continue;
+        const HTREEITEM parent = m_pTree->GetParentItem(item);
+        items.push_back({data, parent ? static_cast<int>(m_pTree->GetItemData(parent)) : TREE_ITEM_GROUP});
+    }
+    return items;
 }
 
 void CMainFrame::OnScanRecords() {

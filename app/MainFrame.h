@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
+#include "app/DataFolderScan.h"
 #include "app/TableBrowser.h"
 #include "app/WorkerThread.h"
 #include "engine/TableEngine.h"
@@ -197,6 +198,8 @@ public:
 
     CTableEngine m_engine;
     CTableBrowser m_browser{m_engine};
+    // The lists of the last scan, which the tree's item data index; Save reads them.
+    ScanResult m_scanResult;
     CString m_strSelectedPath;
 
 protected:
@@ -215,6 +218,8 @@ private:
     // Where Open hands over to the scan with the folder to propose.
     void BeginOpen(const CString& proposedFolder);
     void InsertLogRow(const CString& text);
+    // The checked object items of the tree with their parents' data.
+    std::vector<struct CheckedTreeItem> CheckedTreeItems() const;
 
     CWorkerThread m_worker;
     CString m_strProposedFolder;

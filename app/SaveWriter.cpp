@@ -368,6 +368,38 @@ SaveSelection SelectObjects(const ScanResult& scan, const CString& database, con
     return s;
 }
 
+SaveSelection SelectionFromChecked(const ScanResult& scan, const std::vector<CheckedTreeItem>& items) {
+    SaveSelection s;
+    std::set<std::size_t> tables, views, triggers;
+    for (const CheckedTreeItem& item : items) {
+        const TreeObject object = ResolveTreeItem(scan, item.data, item.parentData);
+        switch (object.kind) {
+        case TreeObjectKind::Table: tables.insert(object.index); break;
+        case TreeObjectKind::View: views.insert(object.index); break;
+        case TreeObjectKind::Trigger: triggers.insert(object.index); break;
+        default: break;
+        }
+    }
+    s.tables.assign(tables.begin(), tables.end());
+    s.views.assign(views.begin(), views.end());
+    s.triggers.assign(triggers.begin(), triggers.end());
+    return s;
+}
+
+CString SaveSummary(const SaveResult& result) {
+    CString text;
+    text.Format(u"%llu table(s) with %llu row(s), %llu view(s) and the triggers of %llu table(s) saved.",
+                static_cast<unsigned long long>(result.tablesSaved), static_cast<unsigned long long>(result.rowsSaved),
+                static_cast<unsigned long long>(result.viewsSaved),
+                static_cast<unsigned long long>(result.triggerFilesSaved));
+    if (result.complete) return u"Saving completed: everything selected was saved. " + text;
+    CString losses;
+    losses.Format(u" %llu loss(es) or failure(s) are in the log.", static_cast<unsigned long long>(result.losses));
+    return CString(result.stopped ? u"Saving was stopped: not everything selected was saved. "
+                                  : u"Saving ended, but not everything selected was saved. ") +
+           text + losses;
+}
+
 SaveResult SaveObjects(const ScanResult& scan, const SaveSelection& selection, const CollationMap& collations,
                        ISaveTarget& target, const SaveCallbacks& callbacks) {
     CSaveRun run(scan, collations, target, callbacks);

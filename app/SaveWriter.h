@@ -30,6 +30,15 @@ struct SaveSelection {
 // shown) is one of names; a trigger file counts by its table's name.
 SaveSelection SelectObjects(const ScanResult& scan, const CString& database, const std::vector<CString>& names);
 
+// The objects of checked tree items, each given as its item data and its parent's (a
+// checked database or group has its objects checked with it; "Keys" and groups add
+// nothing themselves). Positions past the scan's lists are left out.
+struct CheckedTreeItem {
+    int data = 0;
+    int parentData = -1;
+};
+SaveSelection SelectionFromChecked(const ScanResult& scan, const std::vector<CheckedTreeItem>& items);
+
 // Where the statements go. Statements come one at a time, without a closing delimiter
 // line of their own except for client text (views and triggers), which the target gets
 // whole through RunClientText.
@@ -67,6 +76,9 @@ struct SaveResult {
     std::uint64_t rowsSaved = 0;
     std::size_t losses = 0;  // loss and failure lines logged
 };
+
+// The closing message of a save: whether everything was saved, what was, how many losses.
+CString SaveSummary(const SaveResult& result);
 
 // Saves selection from scan (data folder root scan.m_strScanRoot, ibdata1 read from it
 // when present) into target. Rows come in pages; memory holds one page and one
