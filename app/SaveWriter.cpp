@@ -188,12 +188,14 @@ void CSaveRun::SaveTable(std::size_t index, const CString& dbName) {
         return true;
     });
     std::uint64_t badCells = 0;
+    std::uint64_t rowNumber = 0;  // rows read so far, for the loss lines
     std::string tuple;
     PageBookmark page = reader.FirstPage();
     for (;;) {
         TablePageResult result;
         if (!reader.ReadPage(page, result)) break;
         for (const TableRow& row : reader.Rows()) {
+            ++rowNumber;
             tuple.assign(1, '(');
             for (std::size_t k = 0; k < ddl.insertColumnIndexes.size(); ++k) {
                 if (k) tuple += ',';
@@ -206,7 +208,7 @@ void CSaveRun::SaveTable(std::size_t index, const CString& dbName) {
                 const ColumnInfo& cell = row[c];
                 if (!AppendSqlLiteral(tuple, cell, cell.m_strValue, cell.m_bNull != 0) || cell.m_bIncomplete) {
                     if (badCells < 20)
-                        Loss(what + u": row " + Number(rows + 1) + u", column " + cell.m_strName +
+                        Loss(what + u": row " + Number(rowNumber) + u", column " + cell.m_strName +
                              (cell.m_bIncomplete ? u": the value is cut short" : u": the value cannot be written exactly"));
                     ++badCells;
                 }

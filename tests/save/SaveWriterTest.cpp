@@ -122,3 +122,44 @@ TEST(SaveObjects, AFailedStatementOrAStopNeverReadsAsComplete) {
 }
 
 }  // namespace
+
+#include <sstream>
+
+#include "tools/table-dump/SaveDump.h"
+
+namespace {
+
+TEST(SaveDumpCommand, ExitStatusSaysWhetherEverythingNamedWasSaved) {
+    const std::string data = std::string(DRALVEK_FIXTURES) + "/sample";
+    const std::string collation = std::string(DRALVEK_RESOURCES) + "/collation (2)";
+    char pattern[] = "/tmp/dralvek-savedump.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string out = pattern;
+    struct Case {
+        std::vector<std::string> args;
+        int rc;
+        const char* says;  // on the error output
+    };
+    const Case cases[] = {
+        {{"--script", out, data, "sample", "orders"}, 0, ""},
+        // One name found, one not: what was found is saved, and the status says a loss.
+        {{"--script", out, data, "sample", "orders", "nosuch"}, 3, "sample.nosuch is not in"},
+        {{"--script", out, data, "nosuchdb"}, 1, "nothing to save"},
+        {{"--script", data + "/sample/out", data}, 2, "lies inside the data folder"},
+        {{"--script", out}, 2, "usage"},
+        {{"--server", "h", "0", "u", "p", data}, 2, "port"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream o, e;
+        EXPECT_EQ(RunSaveDumpCommand(c.args, o, e, collation), c.rc) << c.args.back() << "\n" << e.str();
+        EXPECT_NE(e.str().find(c.says), std::string::npos) << e.str();
+    }
+    std::ifstream script(out + "/sample.sql");
+    const std::string text((std::istreambuf_iterator<char>(script)), {});
+    EXPECT_NE(text.find("CREATE TABLE `orders`"), std::string::npos);
+    EXPECT_EQ(text.find("CREATE TABLE `customers`"), std::string::npos);
+    EXPECT_FALSE(fs::exists(data + "/sample/out"));
+    fs::remove_all(out);
+}
+
+}  // namespace
