@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/DataFolderScan.h"
+#include "app/OdbcSave.h"
 #include "app/SaveWriter.h"
 #include "engine/Collation.h"
 #include "tests/app/PrivateServer.h"
@@ -167,26 +168,34 @@ private:
 // Every object of a fixture data folder saved as scripts through table-dump --script,
 // each script loaded into a fresh server: every table's rows as the original server
 // printed them, every view and trigger as its information_schema reported them.
-void RoundTrip(const std::string& label) {
-    SCOPED_TRACE(label);
+// viaServer: saved into the server through ODBC (table-dump --server) instead.
+void RoundTrip(const std::string& label, bool viaServer) {
+    SCOPED_TRACE(label + (viaServer ? " through ODBC" : " as scripts"));
     const fs::path data = fs::path(DRALVEK_FIXTURES) / label;
     const fs::path expected = fs::path(DRALVEK_FIXTURE_SOURCE) / "expected";
     TempFolder out;
     ASSERT_FALSE(out.Path().empty());
-    std::ostringstream log, err;
-    int rc = 0;
-    {
-        ForeignZone zone;
-        rc = RunSaveDumpCommand({"--script", out.Path().string(), data.string()}, log, err, kCollationFile);
-    }
     const std::vector<FixtureDb> dbs = FixtureDatabases(label);
     privateserver::Server server;
     ASSERT_EQ(server.Start(), "");
+    std::ostringstream log, err;
     std::string printed, errors;
-    for (const FixtureDb& db : dbs) {
-        const fs::path script = out.Path() / (db.dir + ".sql");
-        ASSERT_TRUE(fs::exists(script)) << script;
-        ASSERT_EQ(server.Sql(privateserver::ReadWhole(script), printed, errors), 0) << db.dir << ": " << errors;
+    int rc = 0;
+    if (viaServer) {
+        ForeignZone zone;
+        rc = RunSaveDumpCommand({"--server", "localhost", "3306", "root", "", "--socket", server.Socket().string(),
+                                 data.string()},
+                                log, err, kCollationFile);
+    } else {
+        {
+            ForeignZone zone;
+            rc = RunSaveDumpCommand({"--script", out.Path().string(), data.string()}, log, err, kCollationFile);
+        }
+        for (const FixtureDb& db : dbs) {
+            const fs::path script = out.Path() / (db.dir + ".sql");
+            ASSERT_TRUE(fs::exists(script)) << script;
+            ASSERT_EQ(server.Sql(privateserver::ReadWhole(script), printed, errors), 0) << db.dir << ": " << errors;
+        }
     }
     // What the save reported as lost, one line each: an object that does not come back
     // exactly must be named there ("table-dump: <what>: ...").
@@ -268,10 +277,20 @@ class ScriptRoundTrip : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ScriptRoundTrip, SavedScriptsReloadToTheOriginalRowsViewsAndTriggers) {
     if (!privateserver::Server::Available()) GTEST_SKIP() << "mariadbd is not installed";
-    RoundTrip(GetParam());
+    RoundTrip(GetParam(), false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, ScriptRoundTrip,
                          ::testing::Values("corpus", "sample", "ddl", "view_shapes", "temporal_formats"));
+
+class OdbcRoundTrip : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(OdbcRoundTrip, SavedIntoAServerTheOriginalRowsViewsAndTriggersArrive) {
+    if (!privateserver::Server::Available()) GTEST_SKIP() << "mariadbd is not installed";
+    if (ChooseOdbcDriver(RegisteredOdbcDrivers()).empty()) GTEST_SKIP() << "no MariaDB ODBC driver registered";
+    RoundTrip(GetParam(), true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, OdbcRoundTrip, ::testing::Values("corpus", "view_shapes", "temporal_formats"));
 
 }  // namespace
