@@ -20,14 +20,14 @@ namespace fs = std::filesystem;
 
 const std::string kCollationFile = std::string(DRALVEK_RESOURCES) + "/collation (2)";
 
-struct ColumnSpec {
+struct ColumnDef {
     const char* name;
     const char* type;
     // How the comparison query prints it: 'h' HEX(), 'b' BIN(), 'p' as it is.
     char print;
 };
 
-const ColumnSpec kColumns[] = {
+const ColumnDef kColumns[] = {
     {"ti", "TINYINT", 'p'},
     {"siu", "SMALLINT UNSIGNED", 'p'},
     {"mi", "MEDIUMINT", 'p'},
@@ -97,7 +97,7 @@ public:
         return s;
     }
 
-    std::string Literal(const ColumnSpec& c, bool big) {
+    std::string Literal(const ColumnDef& c, bool big) {
         if (Pick(10) == 0) return "NULL";
         const std::string t = c.type;
         char buf[128];
@@ -204,7 +204,7 @@ private:
 
 std::string PrintQuery(const std::string& table) {
     std::string select = "id";
-    for (const ColumnSpec& c : kColumns) {
+    for (const ColumnDef& c : kColumns) {
         const std::string n = std::string("`") + c.name + "`";
         const std::string e = c.print == 'h' ? "HEX(" + n + ")" : c.print == 'b' ? "BIN(" + n + ")" : n;
         select += ", IF(" + n + " IS NULL, 'N', CONCAT('v', " + e + "))";
@@ -242,7 +242,7 @@ TEST(RandomValuesRoundTrip, EveryColumnTypeSavedFromTheFilesReloadsToTheSameValu
     const char* engines[] = {"InnoDB", "MyISAM"};
     for (int k = 0; k < 2; ++k) {
         ddl += std::string("CREATE TABLE prop.") + tables[k] + " (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY";
-        for (const ColumnSpec& c : kColumns) ddl += std::string(", `") + c.name + "` " + c.type;
+        for (const ColumnDef& c : kColumns) ddl += std::string(", `") + c.name + "` " + c.type;
         ddl += std::string(") ENGINE=") + engines[k] + ";\n";
     }
     std::string rows;
@@ -250,10 +250,10 @@ TEST(RandomValuesRoundTrip, EveryColumnTypeSavedFromTheFilesReloadsToTheSameValu
         for (int r = 0; r < 1300; ++r) {
             const bool big = r % 97 == 5;
             std::string tuple;
-            for (const ColumnSpec& c : kColumns) tuple += (tuple.empty() ? "" : ",") + maker.Literal(c, big);
+            for (const ColumnDef& c : kColumns) tuple += (tuple.empty() ? "" : ",") + maker.Literal(c, big);
             rows += std::string("INSERT INTO prop.") + tables[k] + " (";
             bool first = true;
-            for (const ColumnSpec& c : kColumns) {
+            for (const ColumnDef& c : kColumns) {
                 rows += (first ? "`" : ",`") + std::string(c.name) + "`";
                 first = false;
             }
