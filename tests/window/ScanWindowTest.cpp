@@ -507,3 +507,41 @@ TEST(ScanWindow, LogFileThatCannotBeCreatedLogsToThePane) {
     EXPECT_TRUE(f.PaneHas(u"scanning completed."));
     EXPECT_FALSE(f.Children(f.Tree().GetRootItem()).empty());
 }
+
+// What the scan cannot examine and what a read loses stand in the log pane and the log
+// file, with the file and the reason; item data 0 is no object.
+TEST(ScanWindow, ProblemsAndLossesReachTheLog) {
+    ScanFixture f;
+    QTemporaryDir data;
+    const fs::path db = fs::path(data.path().toStdString()) / "db1";
+    fs::create_directories(db);
+    for (const char* ext : {".frm", ".MYI", ".MYD"})
+        fs::copy_file(Fixture(std::string("sample/sample/products") + ext), db / (std::string("products") + ext));
+    fs::resize_file(db / "products.MYD", fs::file_size(db / "products.MYD") / 2);
+    fs::create_symlink("/nonexistent", db / "bad.frm");
+    const std::string root = FolderWithSlash(data.path().toStdString());
+    f.prompts.answers.push_back(PromptAnswer::No);
+    ASSERT_TRUE(f.Scan(root));
+
+    auto paneHolding = [&f](const std::u16string& a, const std::u16string& b) {
+        for (const std::u16string& row : f.PaneRows())
+            if (row.find(a) != std::u16string::npos && row.find(b) != std::u16string::npos) return true;
+        return false;
+    };
+    EXPECT_TRUE(paneHolding(u"bad.frm", u"No such file or directory"));
+    EXPECT_NE(f.LogBytes().find(Utf16Le(u"bad.frm")), std::string::npos);
+    // The progress bar counted the one database folder.
+    EXPECT_EQ(f.frame->m_wndStatusBar->m_wndProgress->maximum(), 1);
+
+    HTREEITEM products = f.Find({u"MYSQL database", Utf8(root).Str(), u"db1", u"Tables", u"products"});
+    f.Click(products);
+    EXPECT_TRUE(paneHolding(u"products.MYD", u"lost"));
+    EXPECT_TRUE(paneHolding(u"products.MYD", u"were not found"));
+    EXPECT_NE(f.LogBytes().find(Utf16Le(u"were not found")), std::string::npos);
+
+    // Item data 0: nothing is read, the list is empty.
+    f.Tree().SetItemData(products, 0);
+    f.Click(products);
+    EXPECT_EQ(f.Records().columnCount(), 0);
+    EXPECT_EQ(f.Records().rowCount(), 0);
+}
