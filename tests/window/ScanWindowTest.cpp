@@ -22,6 +22,7 @@
 #include "app/RecordsPanel.h"
 #include "app/ScanLog.h"
 #include "controls/CheckTreeCtrl.h"
+#include "platform/ui/GuiThread.h"
 
 namespace fs = std::filesystem;
 
@@ -138,7 +139,17 @@ std::string FolderWithSlash(const fs::path& path) {
 TEST(ScanWindow, CorpusScanFillsTreePaneAndLogFile) {
     ScanFixture f;
     const std::string root = FolderWithSlash(Fixture("corpus"));
+    // The completion box comes on the GUI thread with the tree built and busy still held.
+    bool completionSeen = false;
+    f.prompts.onMessage = [&](const CString& text) {
+        if (text.Str() != kCompleted) return;
+        completionSeen = true;
+        EXPECT_TRUE(IsGuiThread());
+        EXPECT_EQ(f.app.m_bBusy.load(), 1);
+        EXPECT_GT(f.Tree().GetCount(), 2u);
+    };
     ASSERT_TRUE(f.Scan(root));
+    EXPECT_TRUE(completionSeen);
 
     // The tree: root, the folder, the databases (names decoded, sorted), groups per database.
     EXPECT_EQ(f.Tree().GetItemText(f.Tree().GetRootItem()).Str(), u"MYSQL database");

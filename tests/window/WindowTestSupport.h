@@ -54,12 +54,15 @@ public:
     std::deque<CString> files;
     std::deque<CString> folders;
     std::function<int(QDialog&)> onDialog;
+    // Called with each message box's text as it is shown.
+    std::function<void(const CString&)> onMessage;
     bool openSucceeds = true;
     std::vector<Asked> asked;
 
     PromptAnswer MessageBox(QWidget*, const CString& text, const CString& caption, PromptIcon icon,
                             PromptButtons buttons) override {
         asked.push_back({"message", text, caption, icon, buttons, 0});
+        if (onMessage) onMessage(text);
         if (buttons == PromptButtons::Ok) return PromptAnswer::Ok;
         if (answers.empty()) {
             ADD_FAILURE() << "unscripted question: " << ToQString(text).toStdString();
