@@ -251,6 +251,10 @@ CFileView::CFileView(QWidget* parent) : QDockWidget(QStringLiteral("MySQL Databa
     m_wndTree->setObjectName(QStringLiteral("databaseTree"));
     layout->addWidget(m_wndTree);
     setWidget(holder);
+    // The pictures of the scan's items: folder 0, keys 2, views 15, trigger 21.
+    m_TreeImages.Create(16, 16, 0x19, 0, 0);
+    m_TreeImages.Add(ResourceImage(IDB_TREE_STRIP).toImage());
+    m_wndTree->SetImageList(&m_TreeImages, TVSIL_NORMAL);
     m_wndTree->Initialize();
     m_wndTree->m_bPropagateCheck = TRUE;
     m_wndTree->m_bReadOnly = FALSE;

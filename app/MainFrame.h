@@ -19,6 +19,7 @@
 #include "app/WorkerThread.h"
 #include "engine/TableEngine.h"
 #include "platform/core/CString.h"
+#include "platform/ui/ImageList.h"
 #include "platform/ui/Wnd.h"
 
 class CDralvekOstruneApp;
@@ -112,6 +113,7 @@ class CFileView : public QDockWidget {
 public:
     explicit CFileView(QWidget* parent);
     CCheckTreeCtrl* m_wndTree = nullptr;
+    CImageList m_TreeImages;
     int TreeItemCount() const;
     int TreeCheckedCount() const;
 };
