@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/DralvekOstruneApp.h"
+#include "app/MainFrame.h"
 #include "app/WindowTexts.h"
 #include "platform/ui/Prompts.h"
 #include "platform/ui/QtText.h"
@@ -64,6 +65,17 @@ CDralvekFileSettingDlg::CDralvekFileSettingDlg(CDralvekOstruneApp& app, const CS
     m_editLog = FolderRow(column, QStringLiteral("Select Log File Path:"), QStringLiteral("logFolder"), this, browseLog);
 
     auto* buttons = new QHBoxLayout;
+    auto* link = new QPushButton(QStringLiteral("Explore more Database Products"), this);
+    link->setObjectName(QStringLiteral("productLink"));
+    link->setToolTip(QStringLiteral("Explore more database recovery products"));
+    link->setFlat(true);
+    link->setAutoDefault(false);
+    link->setFocusPolicy(Qt::NoFocus);
+    link->setCursor(Qt::PointingHandCursor);
+    link->setStyleSheet(QStringLiteral("color: #1a5fb4; text-decoration: underline; border: none;"));
+    // The products page is the help page bundled with the program.
+    connect(link, &QPushButton::clicked, this, [this] { Prompts().OpenAddress(CMainFrame::HelpPagePath()); });
+    buttons->addWidget(link);
     buttons->addStretch(1);
     m_btnOk = new QPushButton(QStringLiteral("OK"), this);
     m_btnOk->setObjectName(QStringLiteral("ok"));

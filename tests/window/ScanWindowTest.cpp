@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTextEdit>
@@ -498,6 +499,25 @@ TEST(ScanWindow, FolderSettingsChecksAndStoresAbsolutePaths) {
     fs::current_path(previous);
     EXPECT_EQ(f.app.m_strDatabaseFolder.ToUtf8(), base + "/data/");
     EXPECT_EQ(f.app.m_strLogFolder.ToUtf8(), base + "/");
+
+    // Enter and Escape neither press OK nor close the dialog; the link opens the page.
+    {
+        f.prompts.Forget();
+        f.app.m_strDatabaseFolder.Empty();
+        CDralvekFileSettingDlg keys(f.app, Utf8(base + "/data"));
+        keys.show();
+        for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(&keys, &press);
+        }
+        EXPECT_TRUE(keys.isVisible());
+        EXPECT_TRUE(f.app.m_strDatabaseFolder.IsEmpty());
+        EXPECT_TRUE(f.prompts.asked.empty());
+        auto* link = keys.findChild<QPushButton*>(QStringLiteral("productLink"));
+        ASSERT_NE(link, nullptr);
+        link->click();
+        EXPECT_EQ(f.prompts.Count("open"), 1);
+    }
 
     // Cancel changes nothing: no scan, no busy.
     f.prompts.onDialog = [](QDialog&) { return QDialog::Rejected; };

@@ -42,7 +42,8 @@ bool Save(QWidget& widget, const QString& path) {
 // folder, every box is acknowledged, the question about ibdata1 is answered No.
 class CShotPrompts : public IPrompts {
 public:
-    CShotPrompts(QString dataFolder, QString logFolder) : m_data(std::move(dataFolder)), m_log(std::move(logFolder)) {}
+    CShotPrompts(QString dataFolder, QString logFolder, QString shot)
+        : m_data(std::move(dataFolder)), m_log(std::move(logFolder)), m_shot(std::move(shot)) {}
     PromptAnswer MessageBox(QWidget*, const CString&, const CString&, PromptIcon, PromptButtons buttons) override {
         return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
     }
@@ -53,6 +54,9 @@ public:
         if (!settings) return QDialog::Rejected;
         settings->m_editDatabase->setText(m_data);
         settings->m_editLog->setText(m_log);
+        settings->show();
+        Save(*settings, m_shot);
+        settings->hide();
         return settings->OnBnClickedOk() ? QDialog::Accepted : QDialog::Rejected;
     }
     bool OpenAddress(const CString&) override { return false; }
@@ -61,6 +65,7 @@ public:
 private:
     QString m_data;
     QString m_log;
+    QString m_shot;
 };
 
 // The item reached from the top item by following texts.
@@ -80,7 +85,7 @@ bool ScanShots(CMainFrame& frame, const QString& out, const QString& dataFolder,
     QTemporaryDir logs;
     QString folder = QDir(dataFolder).absolutePath();
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    CShotPrompts prompts(folder, logs.path());
+    CShotPrompts prompts(folder, logs.path(), out + QStringLiteral("/folder-settings.png"));
     SetPrompts(&prompts);
     frame.OnOpenDatabase();
     while (frame.WorkerRunning() || frame.m_app.m_bBusy != 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
