@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -270,9 +271,23 @@ TEST(ScanWindow, SecondScanEmptiesWhatTheFirstLoaded) {
 }
 
 // Clicks on a table, its Keys, a view, a trigger and a group item of the sample.
+// Size, modification time and bytes of every file under folder.
+std::map<std::string, std::string> FolderState(const fs::path& folder) {
+    std::map<std::string, std::string> state;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        state[entry.path().string()] =
+            std::to_string(entry.last_write_time().time_since_epoch().count()) + ":" + bytes;
+    }
+    return state;
+}
+
 TEST(ScanWindow, ClicksShowRowsKeysAndSqlText) {
     ScanFixture f;
     const std::string root = FolderWithSlash(Fixture("sample"));
+    const auto before = FolderState(Fixture("sample"));
     ASSERT_TRUE(f.Scan(root));
     const std::u16string r = Utf8(root).Str();
     const auto expected = ReadTsvFile(fs::path(DRALVEK_FIXTURE_SOURCE) / "expected/sample/customers.tsv");
@@ -329,6 +344,8 @@ TEST(ScanWindow, ClicksShowRowsKeysAndSqlText) {
     EXPECT_FALSE(f.frame->m_pRecordsPanel->m_btnPrevious->isEnabled());
     EXPECT_EQ(f.Caption(), u"Tables");
     EXPECT_TRUE(f.prompts.Messages().empty());
+    // Scanning and showing never wrote a source file.
+    EXPECT_TRUE(FolderState(Fixture("sample")) == before);
 }
 
 // Paging both ways on an InnoDB and a MyISAM table of more than one page.
