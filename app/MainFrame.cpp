@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,10 +23,12 @@
 #include "app/AboutDlg.h"
 #include "app/AppLooks.h"
 #include "app/DralvekOstruneApp.h"
+#include "app/FileSettingDlg.h"
 #include "app/LogFile.h"
 #include "app/RecordsPanel.h"
 #include "app/SaveOptionsDlg.h"
 #include "app/SaveWriter.h"
+#include "app/ViewTriggerSql.h"
 #include "app/WindowImages.h"
 #include "app/WindowTexts.h"
 #include "controls/CheckTreeCtrl.h"
@@ -250,6 +253,10 @@ CFileView::CFileView(QWidget* parent) : QDockWidget(QStringLiteral("MySQL Databa
     m_wndTree->setObjectName(QStringLiteral("databaseTree"));
     layout->addWidget(m_wndTree);
     setWidget(holder);
+    // The pictures of the scan's items: folder 0, keys 2, views 15, trigger 21.
+    m_TreeImages.Create(16, 16, 0x19, 0, 0);
+    m_TreeImages.Add(ResourceImage(IDB_TREE_STRIP).toImage());
+    m_wndTree->SetImageList(&m_TreeImages, TVSIL_NORMAL);
     m_wndTree->Initialize();
     m_wndTree->m_bPropagateCheck = TRUE;
     m_wndTree->m_bReadOnly = FALSE;
@@ -425,9 +432,24 @@ void CMainFrame::InsertLogRow(const CString& text) {
     m_pLogList->scrollToBottom();
 }
 
+void CMainFrame::WriteLogFileLine(const CString& text) {
+    CallOnGuiThread([this, &text] {
+        if (!m_scanLog.IsOpen() || m_scanLog.WriteLine(text)) return;
+        InsertLogRow(CString(u"The scan log file could not be written: ") + m_scanLog.Path() +
+                     u". Further log lines are only in this pane.");
+    });
+}
+
 void CMainFrame::AddLogLine(const CString& text) {
     CallOnGuiThread([this, &text] {
         InsertLogRow(text);
+        if (m_scanLog.IsOpen() || !m_scanLog.Path().IsEmpty()) {
+            // A scan's log: a failed write closes it and is said once.
+            if (m_scanLog.IsOpen() && !m_scanLog.WriteLine(text))
+                InsertLogRow(CString(u"The scan log file could not be written: ") + m_scanLog.Path() +
+                             u". Further log lines are only in this pane.");
+            return;
+        }
         if (!m_app.m_fileLog.IsOpen()) return;
         std::string reason;
         if (AppendLogLine(m_app.m_fileLog, text, reason)) return;
@@ -451,6 +473,7 @@ bool CMainFrame::StartWorker(std::function<void()> job) {
 }
 
 void CMainFrame::OnWorkerEnded() {
+    if (m_bScanRunning) FinishScan();
     m_worker.Finish();
     m_bLogWriteFailed = false;
     OnUpdateStop();
@@ -469,10 +492,149 @@ void CMainFrame::OnOpenDatabase() {
 }
 
 void CMainFrame::BeginOpen(const CString& proposedFolder) {
-    // The folder-settings dialog and the scan take over here.
-    CString text(u"Scanning a data folder is not part of this version yet.");
-    if (!proposedFolder.IsEmpty()) text += CString(u"\nFolder given: ") + proposedFolder;
-    Inform(text);
+    CDralvekFileSettingDlg dialog(m_app, proposedFolder, this);
+    if (Prompts().RunDialog(dialog) != QDialog::Accepted) return;
+    m_strSelectedPath = m_app.m_strDatabaseFolder;
+
+    ResetScanState();
+    SetCaptionText(m_strSelectedPath);
+    m_wndStatusBar->m_wndProgress->setRange(0, 100);
+    m_wndStatusBar->m_wndProgress->setValue(0);
+    m_wndStatusBar->m_wndProgress->show();
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    CString error;
+    if (m_scanLog.Open(m_app.m_strLogFolder, local, m_strSelectedPath, error)) {
+        m_app.m_strLogFilePath = m_scanLog.Path();
+    } else {
+        m_app.m_strLogFilePath.Empty();
+        InsertLogRow(CString(u"The scan log file cannot be created (") + error + u"): " + m_scanLog.Path() +
+                     u". This scan logs to this pane only.");
+    }
+
+    m_bScanRunning = true;
+    m_bScanStopped = false;
+    const CString root = m_strSelectedPath;
+    if (!StartWorker([this, root] { RunScan(root); })) {
+        m_bScanRunning = false;
+        m_wndStatusBar->m_wndProgress->hide();
+        Inform(kPleaseWait);
+    }
+}
+
+void CMainFrame::ResetScanState() {
+    if (m_pLogList) m_pLogList->m_model.Clear();
+    m_app.m_nLogLineCount = 0;
+    m_scanLog.Close();
+    m_hLastTreeItem = nullptr;
+    if (m_pTree) m_pTree->DeleteAllItems();
+    m_scan = ScanResult();
+    if (m_pRecordsPanel) {
+        m_pRecordsPanel->m_recordModel.Clear();
+        m_pRecordsPanel->SetSqlText(CString());
+        m_pRecordsPanel->SetStatusText(CString());
+        m_pRecordsPanel->ShowRecordList();
+        m_pRecordsPanel->m_btnPrevious->setEnabled(false);
+        m_pRecordsPanel->m_btnNext->setEnabled(false);
+    }
+    // Nothing of the previous folder stays readable: its files and its dictionary go.
+    m_browser.Reader().Close();
+    m_engine.m_bookmarks.clear();
+    m_engine.m_columns.clear();
+    m_engine.m_rows.clear();
+    m_engine.m_innoColumns.clear();
+    if (m_engine.m_fileIbdata.IsOpen()) m_engine.m_fileIbdata.Close();
+    m_engine.m_sysTables.clear();
+    m_engine.m_sysColumns.clear();
+    m_engine.m_sysIndexes.clear();
+}
+
+void CMainFrame::RunScan(CString root) {
+    WriteLogFileLine(CString(kLogDataFolderPrefix) + root);
+    CallOnGuiThread([this] { InsertLogRow(kLogFinding); });
+
+    ScanCallbacks callbacks;
+    callbacks.progress = [this](int done, int total) {
+        PostToGuiThread([this, done, total] {
+            m_wndStatusBar->m_wndProgress->setRange(0, std::max(total, 1));
+            m_wndStatusBar->m_wndProgress->setValue(done);
+        });
+    };
+    callbacks.stopRequested = [this] { return StopRequested(); };
+    ScanResult scan = ScanDataFolder(root, callbacks);
+    for (const ScanProblem& problem : scan.problems) AddLogLine(ScanProblemLogLine(problem));
+    m_bScanStopped = scan.stopped;
+    CallOnGuiThread([this, &scan] { BuildScanTree(std::move(scan)); });
+    if (m_bScanStopped || StopRequested()) return;
+
+    AddLogLine(kLogProcessingIbdata);
+    m_engine.m_context = m_app.WindowReadContext();
+    const CString ibdata = root + u"ibdata1";
+    CString loadedFrom = ibdata;
+    bool loaded = m_engine.LoadDictionary(ibdata);
+    if (!loaded) {
+        // Said in the pane too: without the dictionary, tables held in ibdata1 show no rows.
+        AddLogLine(kLogIbdataCannotOpen);
+        PromptAnswer answer = PromptAnswer::No;
+        CallOnGuiThread([this, &answer] {
+            answer = Prompts().MessageBox(this, u"Ibdata1File Cannot be opened.Do you want to browse ibdata1 File Manually?",
+                                          kProductCaption, PromptIcon::Question, PromptButtons::YesNo);
+        });
+        if (answer != PromptAnswer::Yes) return;
+        CString chosen;
+        CallOnGuiThread([this, &chosen, &root] { chosen = Prompts().ChooseFile(this, u"Open", root, CString()); });
+        // Only a file the user accepted is loaded.
+        if (chosen.IsEmpty()) return;
+        loadedFrom = chosen;
+        loaded = m_engine.LoadDictionary(chosen);
+        if (!loaded) {
+            AddLogLine(kLogManualIbdataCannotOpen);
+            return;
+        }
+    }
+    if (m_engine.m_sysTables.empty())
+        AddLogLine(CString(u"No data dictionary could be read from ") + loadedFrom +
+                   u"; InnoDB tables are read from their .frm and .ibd files alone.");
+}
+
+void CMainFrame::BuildScanTree(ScanResult&& scan) {
+    m_scan = std::move(scan);
+    if (!m_pTree) return;
+    std::vector<HTREEITEM> handles(m_scan.tree.size(), nullptr);
+    m_pTree->setUpdatesEnabled(false);
+    for (std::size_t i = 0; i < m_scan.tree.size(); ++i) {
+        const ScanTreeItem& item = m_scan.tree[i];
+        const HTREEITEM parent = item.parent < 0 ? TVI_ROOT : handles[static_cast<std::size_t>(item.parent)];
+        handles[i] = m_pTree->InsertItemText(item.text.GetString(), item.image, item.image, parent);
+        m_pTree->SetItemData(handles[i], static_cast<LPARAM>(item.data));
+    }
+    // "MYSQL database" and the scanned folder open; the databases stay closed, unless
+    // there is only one: then its tables are in sight at once.
+    for (std::size_t i = 0; i < handles.size() && i < 2; ++i) m_pTree->Expand(handles[i], TVE_EXPAND);
+    if (m_scan.m_databaseFolders.size() == 1) {
+        for (std::size_t i = 2; i < m_scan.tree.size() && m_scan.tree[i].depth <= 3; ++i)
+            if (m_scan.tree[i].depth == 2 || (m_scan.tree[i].depth == 3 && m_scan.tree[i].text == kTreeTablesText))
+                m_pTree->Expand(handles[i], TVE_EXPAND);
+    }
+    m_pTree->setUpdatesEnabled(true);
+}
+
+void CMainFrame::FinishScan() {
+    m_bScanRunning = false;
+    m_wndStatusBar->m_wndProgress->hide();
+    if (m_bScanStopped || StopRequested()) {
+        const CString text = u"Scanning stopped: the tree holds only what was found before the stop.";
+        AddLogLine(text);
+        SetCaptionText(text);
+        return;
+    }
+    InsertLogRow(kLogScanCompletedPane);
+    if (m_nClosePending == 0) Inform(kMsgScanCompleted);
+    SetCaptionText(kLogScanCompleted);
+    WriteLogFileLine(kLogScanCompleted);
+    if (m_pTree) m_pTree->viewport()->update();
 }
 
 void CMainFrame::OnStop() {
@@ -504,7 +666,7 @@ void CMainFrame::OnSaveData() {
                           m_app.m_strServerPassword.ToUtf8(), {}};
     const std::string folder = m_app.m_strSaveFolder.ToUtf8();
 
-    const SaveSelection selection = SelectionFromChecked(m_scanResult, CheckedTreeItems());
+    const SaveSelection selection = SelectionFromChecked(m_scan, CheckedTreeItems());
     if (selection.Empty()) {
         Inform(kSelectFolderToSave);
         return;
@@ -530,12 +692,12 @@ void CMainFrame::OnSaveData() {
             } else {
                 AddLogLine(u"Saving into the server through the ODBC driver " + CString::FromUtf8(driver));
                 COdbcSaveTarget target(connection);
-                result = SaveObjects(m_scanResult, selection, m_app.m_mapCollation, target, callbacks);
+                result = SaveObjects(m_scan, selection, m_app.m_mapCollation, target, callbacks);
             }
         } else {
             AddLogLine(u"Saving as script into " + CString::FromUtf8(folder));
             CScriptSaveTarget target(folder);
-            result = SaveObjects(m_scanResult, selection, m_app.m_mapCollation, target, callbacks);
+            result = SaveObjects(m_scan, selection, m_app.m_mapCollation, target, callbacks);
         }
         const CString summary = SaveSummary(result);
         AddLogLine(summary);
@@ -643,12 +805,97 @@ void CMainFrame::FinishClose(bool interactive) {
 // --- tree clicks, paging ------------------------------------------------------------------
 
 void CMainFrame::OnTreeItemClicked(std::uintptr_t item) {
-    if (m_app.m_bBusy == 1) {
+    auto* const clicked = reinterpret_cast<HTREEITEM>(item);
+    std::int32_t idle = 0;
+    if (!m_app.m_bBusy.compare_exchange_strong(idle, 1)) {
+        // The selection goes back to the item shown.
+        if (m_pTree && m_hLastTreeItem) {
+            m_pTree->SelectItem(m_hLastTreeItem);
+            m_pTree->SelectDropTarget(m_hLastTreeItem);
+            m_pTree->SetItemState(m_hLastTreeItem, TVIS_SELECTED, TVIS_SELECTED);
+        }
         Inform(kPleaseWait);
         return;
     }
-    // Showing the clicked table, keys, view or trigger takes over here.
-    (void)item;
+    OnUpdateStop();
+    m_hLastTreeItem = clicked;
+    if (m_pRecordsPanel) {
+        m_pRecordsPanel->SetSqlText(CString());
+        m_pRecordsPanel->SetStatusText(CString());
+    }
+    const CString text = m_pTree && clicked ? m_pTree->GetItemText(clicked) : CString();
+    SetCaptionText(text);
+    AddLogLine(CString(u"Please wait while ") + text + u" folder is scanning.");
+    m_wndStatusBar->m_wndProgress->setValue(0);
+    m_wndStatusBar->m_wndProgress->show();
+    m_app.m_bSaveAsScript = 0;
+    m_app.m_bSaveToServer = 0;
+    if (m_pTree) m_pTree->setEnabled(false);
+
+    int data = TREE_ITEM_GROUP;
+    int parentData = TREE_ITEM_GROUP;
+    if (m_pTree && clicked) {
+        data = static_cast<int>(m_pTree->GetItemData(clicked));
+        if (HTREEITEM parent = m_pTree->GetParentItem(clicked)) parentData = static_cast<int>(m_pTree->GetItemData(parent));
+    }
+    const TreeObject object = ResolveTreeItem(m_scan, data, parentData);
+    switch (object.kind) {
+    case TreeObjectKind::Table: {
+        const TableEntry& entry = m_scan.m_tables[object.index];
+        const CString& folder = m_scan.m_databaseFolders[static_cast<std::size_t>(entry.m_nDatabase)];
+        ApplyBrowserEffects(m_browser.ShowTable(TableBasePath(m_scan, object.index), text,
+                                                TableDictionaryKey(folder, entry.m_strName)));
+        break;
+    }
+    case TreeObjectKind::Keys: {
+        std::vector<KeyListRow> rows;
+        BrowserEffects effects = m_browser.ShowKeys(TableBasePath(m_scan, object.index), text, rows);
+        effects.listRefilled = false;
+        ApplyBrowserEffects(effects);
+        if (m_pRecordsPanel) {
+            std::vector<CString> headings(std::begin(kKeyListHeadings), std::end(kKeyListHeadings));
+            std::vector<CString> cells;
+            cells.reserve(rows.size() * kKeyListColumns);
+            for (const KeyListRow& row : rows) cells.insert(cells.end(), row.begin(), row.end());
+            m_pRecordsPanel->m_recordModel.Fill(std::move(headings), std::move(cells));
+            m_pRecordsPanel->ShowRecordList();
+        }
+        break;
+    }
+    case TreeObjectKind::View:
+    case TreeObjectKind::Trigger: {
+        const CString path = object.kind == TreeObjectKind::View ? m_scan.m_viewFiles[object.index]
+                                                                 : TriggerFilePath(m_scan, object.index);
+        const ObjectSql sql = object.kind == TreeObjectKind::View ? BuildViewSql(path) : BuildTriggerSql(path);
+        for (const CString& problem : sql.problems) AddLogLine(path + u": " + problem);
+        if (m_pRecordsPanel) {
+            m_pRecordsPanel->m_recordModel.Clear();
+            m_pRecordsPanel->SetSqlText(sql.text);
+            m_pRecordsPanel->ShowTextPane();
+        }
+        break;
+    }
+    case TreeObjectKind::None: ShowNothing(text); break;
+    }
+
+    if (m_pRecordsPanel && m_pRecordsPanel->m_recordModel.rowCount() == 0) {
+        m_pRecordsPanel->m_btnPrevious->setEnabled(false);
+        m_pRecordsPanel->m_btnNext->setEnabled(false);
+    }
+    m_wndStatusBar->m_wndProgress->hide();
+    m_app.m_bBusy = 0;
+    OnUpdateStop();
+    if (m_pTree) m_pTree->setEnabled(true);
+    AddLogLine(u"Scanning process completed.");
+}
+
+void CMainFrame::ShowNothing(const CString& caption) {
+    if (!m_pRecordsPanel) return;
+    m_browser.Reader().Close();
+    m_engine.m_bookmarks.clear();
+    m_pRecordsPanel->m_recordModel.Clear();
+    m_pRecordsPanel->ShowRecordList();
+    m_pRecordsPanel->SetStatusText(caption);
 }
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -657,12 +904,14 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PREVIOUS_RECORDS: OnPrevRecords(); return 0;
     case WM_NEXT_RECORDS: OnNextRecords(); return 0;
     // The item shown last is forgotten with the items (held by the display of items).
-    case WM_TREE_ITEMS_DELETED: return 0;
+    case WM_TREE_ITEMS_DELETED: m_hLastTreeItem = nullptr; return 0;
     default: return CWnd::WindowProc(message, wParam, lParam);
     }
 }
 
 void CMainFrame::ApplyBrowserEffects(const BrowserEffects& effects) {
+    // What the read could not give back whole stands in the log, with where and why.
+    for (const CString& loss : effects.losses) AddLogLine(loss);
     if (!effects.message.IsEmpty()) Inform(effects.message);
     if (!m_pRecordsPanel) return;
     if (effects.listRefilled) {

@@ -14,10 +14,12 @@
 #include <QStatusBar>
 
 #include "app/DataFolderScan.h"
+#include "app/ScanLog.h"
 #include "app/TableBrowser.h"
 #include "app/WorkerThread.h"
 #include "engine/TableEngine.h"
 #include "platform/core/CString.h"
+#include "platform/ui/ImageList.h"
 #include "platform/ui/Wnd.h"
 
 class CDralvekOstruneApp;
@@ -27,6 +29,7 @@ class QLabel;
 class QProgressBar;
 class QToolButton;
 class CCheckTreeCtrl;
+class QTreeWidgetItem;
 
 // The ribbon: the application button, the one category's tab and its two groups of
 // large buttons.
@@ -110,6 +113,7 @@ class CFileView : public QDockWidget {
 public:
     explicit CFileView(QWidget* parent);
     CCheckTreeCtrl* m_wndTree = nullptr;
+    CImageList m_TreeImages;
     int TreeItemCount() const;
     int TreeCheckedCount() const;
 };
@@ -177,6 +181,11 @@ public:
     // Enables Stop exactly while busy.
     void OnUpdateStop();
 
+    // What the last scan found (the tree's items index its lists); GUI thread only.
+    const ScanResult& Scan() const { return m_scan; }
+    // The open scan log; not open before a scan or when it could not be created.
+    const CScanLog& ScanLog() const { return m_scanLog; }
+
     // A data folder given on the command line: Open starts with it proposed.
     void SetProposedFolder(const CString& folder) { m_strProposedFolder = folder; }
 
@@ -198,8 +207,6 @@ public:
 
     CTableEngine m_engine;
     CTableBrowser m_browser{m_engine};
-    // The lists of the last scan, which the tree's item data index; Save reads them.
-    ScanResult m_scanResult;
     CString m_strSelectedPath;
 
 protected:
@@ -218,6 +225,19 @@ private:
     // Where Open hands over to the scan with the folder to propose.
     void BeginOpen(const CString& proposedFolder);
     void InsertLogRow(const CString& text);
+    // A line of the scan log file alone (not the pane).
+    void WriteLogFileLine(const CString& text);
+    // Empties what the previous scan left: log pane, tree, record list, open files and
+    // the dictionary.
+    void ResetScanState();
+    // On the worker: walks the folder, hands the tree over, loads the dictionary.
+    void RunScan(CString root);
+    // On the GUI thread: the tree of scan, built in one go; scan becomes m_scan.
+    void BuildScanTree(ScanResult&& scan);
+    // On the GUI thread once the scan's worker has ended, before the busy flag goes.
+    void FinishScan();
+    // The record list emptied for an item that shows nothing.
+    void ShowNothing(const CString& caption);
     // The checked object items of the tree with their parents' data.
     std::vector<struct CheckedTreeItem> CheckedTreeItems() const;
 
@@ -226,6 +246,13 @@ private:
     // 0: no close waits; 1: the user's close waits for the worker; 2: the system's.
     int m_nClosePending = 0;
     bool m_bLogWriteFailed = false;
+
+    ScanResult m_scan;
+    CScanLog m_scanLog;
+    QTreeWidgetItem* m_hLastTreeItem = nullptr;
+    // Set from the scan's start to FinishScan; m_bScanStopped by a walk a stop ended.
+    bool m_bScanRunning = false;
+    std::atomic<bool> m_bScanStopped{false};
 };
 
 // The frame now open, for code outside it (signals); null when there is none.

@@ -45,4 +45,5 @@ enum : int {
     IDB_ABOUT_BANNER = 316,
     IDB_PREVIOUS = 342,
     IDB_NEXT = 343,
+    IDB_TREE_STRIP = 344,
 };

@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 
+#include "app/FileSettingDlg.h"
 #include "app/RecordsPanel.h"
 #include "app/SaveOptionsDlg.h"
 #include "controls/CheckTreeCtrl.h"
@@ -13,19 +14,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Fills the frame's tree from a scan of folder as the scan builds it, and keeps the scan's
-// lists in the frame; returns the tree items by their scan index.
-std::vector<HTREEITEM> ShowScan(FrameFixture& f, const std::string& folder) {
-    f.frame->m_scanResult = ScanDataFolder(CString::FromUtf8(folder));
-    const ScanResult& scan = f.frame->m_scanResult;
-    std::vector<HTREEITEM> items(scan.tree.size(), nullptr);
-    for (std::size_t i = 0; i < scan.tree.size(); ++i) {
-        const ScanTreeItem& it = scan.tree[i];
-        HTREEITEM parent = it.parent < 0 ? TVI_ROOT : items[static_cast<std::size_t>(it.parent)];
-        items[i] = f.frame->m_pTree->InsertItemText(it.text.GetString(), it.image, it.image, parent);
-        f.frame->m_pTree->SetItemData(items[i], it.data);
+// Opens folder through the folder-settings dialog and waits for the scan's end, as a user
+// does before saving.
+bool OpenAndScan(FrameFixture& f, const QTemporaryDir& logs, const std::string& folder) {
+    f.prompts.onDialog = [&logs, folder](QDialog& dialog) {
+        auto& settings = dynamic_cast<CDralvekFileSettingDlg&>(dialog);
+        settings.m_editDatabase->setText(QString::fromStdString(folder));
+        settings.m_editLog->setText(logs.path());
+        return settings.OnBnClickedOk() ? QDialog::Accepted : QDialog::Rejected;
+    };
+    f.frame->OnOpenDatabase();
+    return PumpUntil([&f] { return !f.frame->WorkerRunning() && f.app.m_bBusy == 0; }, 20000);
+}
+
+// The database item whose text is text: the one with a "Tables" child.
+HTREEITEM DatabaseItem(FrameFixture& f, const std::u16string& text) {
+    CCheckTreeCtrl& tree = *f.frame->m_pTree;
+    for (HTREEITEM item = tree.GetRootItem(); item; item = tree.GetNextTreeItem(item)) {
+        if (tree.GetItemText(item).Str() != text) continue;
+        for (HTREEITEM child = tree.GetChildItem(item); child; child = tree.GetNextSiblingItem(child))
+            if (tree.GetItemText(child).Str() == u"Tables") return item;
     }
-    return items;
+    return nullptr;
 }
 
 // Answers the save-options dialog with script mode into folder (empty: Cancel).
@@ -42,13 +52,13 @@ void AnswerScript(FrameFixture& f, const QString& folder) {
 
 TEST(SaveCommand, ACheckedDatabaseIsSavedAsAScriptOnTheWorkerWithTheWindowLeftInDisplayMode) {
     FrameFixture f;
-    QTemporaryDir out;
-    const auto items = ShowScan(f, std::string(DRALVEK_FIXTURES) + "/sample");
+    QTemporaryDir out, logs;
+    ASSERT_TRUE(OpenAndScan(f, logs, std::string(DRALVEK_FIXTURES) + "/sample"));
     // The database item: its objects are checked with it.
-    std::size_t database = 0;
-    for (std::size_t i = 0; i < f.frame->m_scanResult.tree.size(); ++i)
-        if (f.frame->m_scanResult.tree[i].depth == 1) database = i;
-    f.frame->m_pTree->SetCheck(items[database], TRUE);
+    HTREEITEM database = DatabaseItem(f, u"sample");
+    ASSERT_NE(database, nullptr);
+    f.frame->m_pTree->SetCheck(database, TRUE);
+    f.prompts.Forget();
     AnswerScript(f, out.path());
 
     f.frame->OnSaveData();
@@ -79,10 +89,16 @@ TEST(SaveCommand, ACheckedDatabaseIsSavedAsAScriptOnTheWorkerWithTheWindowLeftIn
 
 TEST(SaveCommand, CancellingTheDialogSavesNothingAndChangesNoMode) {
     FrameFixture f;
-    const auto items = ShowScan(f, std::string(DRALVEK_FIXTURES) + "/sample");
-    f.frame->m_pTree->SetCheck(items.back(), TRUE);
+    QTemporaryDir logs;
+    ASSERT_TRUE(OpenAndScan(f, logs, std::string(DRALVEK_FIXTURES) + "/sample"));
+    HTREEITEM database = DatabaseItem(f, u"sample");
+    ASSERT_NE(database, nullptr);
+    f.frame->m_pTree->SetCheck(database, TRUE);
+    f.prompts.Forget();
     AnswerScript(f, QString());
     f.frame->OnSaveData();
+    EXPECT_EQ(f.prompts.Count("dialog"), 1);
+    EXPECT_TRUE(f.prompts.Messages().empty());
     EXPECT_FALSE(f.frame->WorkerRunning());
     EXPECT_EQ(f.app.m_bSaveAsScript, 0);
     EXPECT_EQ(f.app.WindowReadContext().mode, ValueMode::Display);

@@ -50,15 +50,19 @@ public:
     ~CScriptedPrompts() override { SetPrompts(nullptr); }
 
     std::deque<PromptAnswer> answers;
-    // Folders the picker gives, in order; none left: the picker is cancelled.
+    // What the file and folder pickers return, in order; empty (cancelled) once used up.
+    std::deque<CString> files;
     std::deque<CString> folders;
     std::function<int(QDialog&)> onDialog;
+    // Called with each message box's text as it is shown.
+    std::function<void(const CString&)> onMessage;
     bool openSucceeds = true;
     std::vector<Asked> asked;
 
     PromptAnswer MessageBox(QWidget*, const CString& text, const CString& caption, PromptIcon icon,
                             PromptButtons buttons) override {
         asked.push_back({"message", text, caption, icon, buttons, 0});
+        if (onMessage) onMessage(text);
         if (buttons == PromptButtons::Ok) return PromptAnswer::Ok;
         if (answers.empty()) {
             ADD_FAILURE() << "unscripted question: " << ToQString(text).toStdString();
@@ -70,7 +74,10 @@ public:
     }
     CString ChooseFile(QWidget*, const CString& caption, const CString&, const CString&) override {
         asked.push_back({"file", {}, caption, PromptIcon::Information, PromptButtons::Ok, 0});
-        return {};
+        if (files.empty()) return {};
+        CString chosen = files.front();
+        files.pop_front();
+        return chosen;
     }
     CString ChooseFolder(QWidget*, const CString& caption, const CString&) override {
         asked.push_back({"folder", {}, caption, PromptIcon::Information, PromptButtons::Ok, 0});

@@ -1,11 +1,14 @@
 // The window's figures: start to the main window shown, and refilling the record list.
 //
-//   window-bench [--runs N]
+//   window-bench [--runs N] [--scan DATADIR] [--click DATADIR DATABASE TABLE]
 //
 // "start" runs the program's start-up (application object with its collation table, Qt,
 // profile, frame and panes) up to the frame exposed and painted, once per process: run the
 // program several times for several figures. "refill" fills the record list with a page of
-// 1000 rows of 20, 1000 and 4096 columns and paints the view, median of N runs.
+// 1000 rows of 20, 1000 and 4096 columns and paints the view, median of N runs. "scan"
+// runs the Open command on DATADIR (folder settings answered, no ibdata1 question asked
+// again) up to the filled tree with the busy flag clear. "click" scans DATADIR once, then
+// clicks DATABASE's table TABLE up to its first page in the list, painted.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,12 +17,18 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDir>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWindow>
 
 #include "app/DralvekOstruneApp.h"
+#include "app/FileSettingDlg.h"
+#include "controls/CheckTreeCtrl.h"
+#include "platform/ui/Prompts.h"
+#include "platform/ui/QtText.h"
 #include "app/MainFrame.h"
 #include "app/RecordsPanel.h"
 #include "platform/ui/ProfileStore.h"
@@ -47,6 +56,43 @@ TablePage MakePage(std::size_t rows, std::size_t columns) {
         page.push_back(row);
     }
     return page;
+}
+
+// Answers without a user: the folder settings take the data folder, boxes are
+// acknowledged, the ibdata1 question is answered No.
+class CBenchPrompts : public IPrompts {
+public:
+    CBenchPrompts(QString data, QString log) : m_data(std::move(data)), m_log(std::move(log)) {}
+    PromptAnswer MessageBox(QWidget*, const CString&, const CString&, PromptIcon, PromptButtons b) override {
+        return b == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
+    }
+    CString ChooseFile(QWidget*, const CString&, const CString&, const CString&) override { return {}; }
+    CString ChooseFolder(QWidget*, const CString&, const CString&) override { return {}; }
+    int RunDialog(QDialog& dialog) override {
+        auto* settings = dynamic_cast<CDralvekFileSettingDlg*>(&dialog);
+        if (!settings) return QDialog::Rejected;
+        settings->m_editDatabase->setText(m_data);
+        settings->m_editLog->setText(m_log);
+        return settings->OnBnClickedOk() ? QDialog::Accepted : QDialog::Rejected;
+    }
+    bool OpenAddress(const CString&) override { return false; }
+    void EndProcess(int) override {}
+
+private:
+    QString m_data;
+    QString m_log;
+};
+
+void ScanToFilledTree(CMainFrame& frame) {
+    frame.OnOpenDatabase();
+    while (frame.WorkerRunning() || frame.m_app.m_bBusy != 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    (void)frame.m_pTree->viewport()->grab();
+}
+
+HTREEITEM FindChild(CCheckTreeCtrl& tree, HTREEITEM parent, const CString& text) {
+    for (HTREEITEM item = parent ? tree.GetChildItem(parent) : tree.GetRootItem(); item; item = tree.GetNextSiblingItem(item))
+        if (tree.GetItemText(item) == text) return item;
+    return nullptr;
 }
 
 }  // namespace
@@ -97,6 +143,51 @@ int main(int argc, char** argv) {
                     *std::max_element(times.begin(), times.end()), runs);
         if (c.target > 0) std::printf(" (target <= %.0f)", c.target);
         std::printf("\n");
+    }
+
+    for (int i = 1; i < argc; ++i) {
+        const bool scan = std::strcmp(argv[i], "--scan") == 0 && i + 1 < argc;
+        const bool click = std::strcmp(argv[i], "--click") == 0 && i + 3 < argc;
+        if (!scan && !click) continue;
+        QTemporaryDir logs;
+        QString folder = QDir(QString::fromLocal8Bit(argv[i + 1])).absolutePath() + QLatin1Char('/');
+        CBenchPrompts prompts(folder, logs.path());
+        SetPrompts(&prompts);
+        if (scan) {
+            std::vector<double> times;
+            for (int r = 0; r < std::min(runs, 5); ++r) {
+                const Clock::time_point t0 = Clock::now();
+                ScanToFilledTree(frame);
+                times.push_back(Ms(Clock::now() - t0));
+            }
+            std::printf("scan to filled tree (%u items, %zu tables): median %.1f ms, max %.1f ms (target <= 2000)\n",
+                        frame.m_pTree->GetCount(), frame.Scan().m_tables.size(), Median(times),
+                        *std::max_element(times.begin(), times.end()));
+        } else {
+            ScanToFilledTree(frame);
+            CCheckTreeCtrl& tree = *frame.m_pTree;
+            HTREEITEM item = FindChild(tree, nullptr, u"MYSQL database");
+            item = item ? tree.GetChildItem(item) : nullptr;
+            item = item ? FindChild(tree, item, CString::FromUtf8(argv[i + 2])) : nullptr;
+            item = item ? FindChild(tree, item, u"Tables") : nullptr;
+            item = item ? FindChild(tree, item, CString::FromUtf8(argv[i + 3])) : nullptr;
+            if (!item) {
+                std::fprintf(stderr, "window-bench: no table %s/%s in the tree\n", argv[i + 2], argv[i + 3]);
+                return 1;
+            }
+            std::vector<double> times;
+            for (int r = 0; r < runs; ++r) {
+                const Clock::time_point t0 = Clock::now();
+                frame.OnTreeItemClicked(reinterpret_cast<std::uintptr_t>(item));
+                (void)panel.m_wndRecordList->viewport()->grab();
+                QCoreApplication::processEvents();
+                times.push_back(Ms(Clock::now() - t0));
+            }
+            std::printf("click on %s (%d columns, %d rows shown): median %.2f ms, max %.2f ms over %d runs (target <= 50)\n",
+                        argv[i + 3], panel.m_recordModel.columnCount(), panel.m_recordModel.rowCount(), Median(times),
+                        *std::max_element(times.begin(), times.end()), runs);
+        }
+        SetPrompts(nullptr);
     }
     return 0;
 }

@@ -8,6 +8,8 @@
 #                  (MyISAM DYNAMIC, InnoDB .ibd DYNAMIC, same rows)
 #   OUTDIR/dict/   ibdata1 whose dictionary holds 10,000 user tables
 #                  (database `dict`, t00001 ... t10000)
+#   OUTDIR/wide/   database `wide`: i20 (InnoDB) and m20 (MyISAM), 20 mixed
+#                  columns, 5,000 rows each (the window's click figure)
 #
 # Usage: tools/bench/make-bench-data.sh [OUTDIR]   (default build-bench/benchdata)
 # A data directory that is already complete is kept; delete it to regenerate.
@@ -98,7 +100,30 @@ make_dict() {
     finish dict
 }
 
+make_wide() {
+    echo "== wide: 20-column tables of 5,000 rows" >&2
+    work=$(mktemp -d "$out/.wide.XXXXXX")
+    mdb_start "$work/server" "${fast_args[@]}"
+    local cols="id INT NOT NULL PRIMARY KEY, b BIGINT, c VARCHAR(40), d DECIMAL(10,2), e DATETIME, f DOUBLE,
+        g TEXT, h CHAR(10), i ENUM('x','y','z'), j INT, k SMALLINT, l VARCHAR(80), m DATE, n TIME, o FLOAT,
+        p TINYINT, q VARCHAR(20), r BIGINT UNSIGNED, s DECIMAL(20,6), t TIMESTAMP NULL"
+    local fill="SELECT seq, seq * 7919, CONCAT('name ', seq), seq / 7, '2024-01-01' + INTERVAL seq MINUTE,
+        seq / 3, REPEAT('t', seq % 50), LPAD(seq, 10, '0'), ELT(1 + seq % 3, 'x', 'y', 'z'), seq % 1000,
+        seq % 30000, CONCAT('label ', seq * 3), '2020-01-01' + INTERVAL seq DAY, SEC_TO_TIME(seq), seq / 11,
+        seq % 100, HEX(seq), seq * 104729, seq / 13, '2023-06-01' + INTERVAL seq SECOND FROM seq_1_to_5000"
+    mdb_sql <<SQL
+CREATE DATABASE wide; USE wide;
+CREATE TABLE i20 ($cols) ENGINE=InnoDB;
+CREATE TABLE m20 ($cols) ENGINE=MyISAM;
+INSERT INTO i20 $fill;
+INSERT INTO m20 $fill;
+SQL
+    mdb_stop
+    finish wide
+}
+
 # Plain if: errexit and the ERR trap stay active inside the functions.
 if [ -e "$out/rows/.complete" ]; then echo "rows: present in $out/rows" >&2; else make_rows; fi
 if [ -e "$out/dict/.complete" ]; then echo "dict: present in $out/dict" >&2; else make_dict; fi
+if [ -e "$out/wide/.complete" ]; then echo "wide: present in $out/wide" >&2; else make_wide; fi
 echo "bench data in $out" >&2

@@ -15,3 +15,10 @@ for i in 1 2 3 4 5; do
   "$build/bin/window-bench" --runs 1 2>/dev/null | grep '^start'
 done
 "$build/bin/window-bench" --runs 15 2>/dev/null | grep '^refill'
+# With the bench data (make-bench-data.sh): the Open command's scan of the 10,000-table
+# folder to a filled tree, and a click on a 20-column table to its first page shown.
+data="$build/benchdata"
+if [ -e "$data/dict/.complete" ]; then "$build/bin/window-bench" --runs 5 --scan "$data/dict" 2>/dev/null | grep '^scan'; fi
+if [ -e "$data/wide/.complete" ]; then
+  for t in i20 m20; do "$build/bin/window-bench" --runs 15 --click "$data/wide" wide "$t" 2>/dev/null | grep '^click'; done
+fi

@@ -3,6 +3,7 @@
 //
 //   draw-window-images OUTDIR
 #include <cstdio>
+#include <utility>
 
 #include <QApplication>
 #include <QDir>
@@ -170,6 +171,52 @@ QPixmap ResourceImage(int id) {
     }
 }
 
+void DrawKey(QPainter& p) {
+    p.setPen(QPen(QColor(0x8a, 0x63, 0x12), 1.2));
+    p.setBrush(QColor(0xf0, 0xb8, 0x2a));
+    p.drawEllipse(QRectF(1.5, 4.5, 7, 7));
+    p.drawRect(QRectF(8, 7, 7, 2));
+    p.drawRect(QRectF(12, 9, 1.5, 3));
+    p.setBrush(Qt::white);
+    p.drawEllipse(QRectF(3.5, 6.5, 3, 3));
+}
+
+void DrawViewGrid(QPainter& p) {
+    p.setPen(QPen(QColor(0x1d, 0x4f, 0x91), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(1.5, 2.5, 13, 11));
+    p.fillRect(QRectF(2, 3, 12, 3), QColor(0x3f, 0x86, 0xd8));
+    p.drawLine(QPointF(2, 9.5), QPointF(14, 9.5));
+    p.drawLine(QPointF(6.5, 6), QPointF(6.5, 13));
+}
+
+void DrawBolt(QPainter& p) {
+    QPolygonF bolt;
+    for (const QPointF& pt : {QPointF(9.5, 1), QPointF(3.5, 9), QPointF(7.5, 9), QPointF(5.5, 15), QPointF(12.5, 6.5),
+                              QPointF(8.5, 6.5), QPointF(10.5, 1)})
+        bolt << pt;
+    p.setPen(QPen(QColor(0x9a, 0x5b, 0x00), 1));
+    p.setBrush(QColor(0xff, 0xc1, 0x2e));
+    p.drawPolygon(bolt);
+}
+
+// The tree pane's strip (resource 344): 47 cells of 16 x 16; the scan uses 0 (folder),
+// 2 (keys), 15 (views) and 21 (trigger); the other cells stay empty.
+QPixmap TreeStrip() {
+    QPixmap strip = Blank(47 * 16, 16);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::Antialiasing);
+    const std::pair<int, void (*)(QPainter&)> cells[] = {
+        {0, [](QPainter& q) { DrawFolder(q, 16); }}, {2, DrawKey}, {15, DrawViewGrid}, {21, DrawBolt}};
+    for (const auto& [index, draw] : cells) {
+        p.save();
+        p.translate(index * 16, 0);
+        draw(p);
+        p.restore();
+    }
+    return strip;
+}
+
 // A strip of count images of size x size, image i at x = i * size.
 QPixmap Strip(int count, int size) {
     QPixmap strip = Blank(count * size, size);
@@ -190,6 +237,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
     bool ok = Strip(16, 16).save(out + QStringLiteral("/314.png"));
     ok &= Strip(11, 32).save(out + QStringLiteral("/310.png"));
+    ok &= TreeStrip().save(out + QStringLiteral("/344.png"));
     for (int id : {IDB_APP_BUTTON, IDB_CAPTION_BAR, IDB_PREVIOUS, IDB_NEXT, IDB_ABOUT_BANNER})
         ok &= ResourceImage(id).save(out + QStringLiteral("/%1.png").arg(id));
     return ok ? 0 : 1;

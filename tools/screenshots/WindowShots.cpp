@@ -4,9 +4,11 @@
 //
 // With a table given the records panel shows its first page, so the list is seen filled.
 #include <cstdio>
+#include <vector>
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -15,10 +17,12 @@
 
 #include "app/AboutDlg.h"
 #include "app/DralvekOstruneApp.h"
+#include "app/FileSettingDlg.h"
 #include "app/MainFrame.h"
 #include "app/RecordsPanel.h"
 #include "controls/CheckTreeCtrl.h"
 #include "platform/ui/ProfileStore.h"
+#include "platform/ui/Prompts.h"
 #include "platform/ui/QtText.h"
 
 namespace {
@@ -31,6 +35,87 @@ bool Save(QWidget& widget, const QString& path) {
     Settle();
     const bool ok = widget.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+// Answers for a scan without a user: the folder settings take the data folder and a log
+// folder, every box is acknowledged, the question about ibdata1 is answered No.
+class CShotPrompts : public IPrompts {
+public:
+    CShotPrompts(QString dataFolder, QString logFolder, QString shot)
+        : m_data(std::move(dataFolder)), m_log(std::move(logFolder)), m_shot(std::move(shot)) {}
+    PromptAnswer MessageBox(QWidget*, const CString&, const CString&, PromptIcon, PromptButtons buttons) override {
+        return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
+    }
+    CString ChooseFile(QWidget*, const CString&, const CString&, const CString&) override { return {}; }
+    CString ChooseFolder(QWidget*, const CString&, const CString&) override { return {}; }
+    int RunDialog(QDialog& dialog) override {
+        auto* settings = dynamic_cast<CDralvekFileSettingDlg*>(&dialog);
+        if (!settings) return QDialog::Rejected;
+        settings->m_editDatabase->setText(m_data);
+        settings->m_editLog->setText(m_log);
+        settings->show();
+        Save(*settings, m_shot);
+        settings->hide();
+        return settings->OnBnClickedOk() ? QDialog::Accepted : QDialog::Rejected;
+    }
+    bool OpenAddress(const CString&) override { return false; }
+    void EndProcess(int) override {}
+
+private:
+    QString m_data;
+    QString m_log;
+    QString m_shot;
+};
+
+// The item reached from the top item by following texts.
+HTREEITEM FindItem(CCheckTreeCtrl& tree, const std::vector<CString>& texts) {
+    HTREEITEM item = tree.GetRootItem();
+    for (std::size_t i = 0; i < texts.size() && item; ++i) {
+        if (i > 0) item = tree.GetChildItem(item);
+        while (item && tree.GetItemText(item) != texts[i]) item = tree.GetNextSiblingItem(item);
+    }
+    return item;
+}
+
+// Scans dataFolder through the Open command and shows the scanned tree, then the table,
+// the first view and the first trigger of the database.
+bool ScanShots(CMainFrame& frame, const QString& out, const QString& dataFolder, const CString& database,
+               const CString& table) {
+    QTemporaryDir logs;
+    QString folder = QDir(dataFolder).absolutePath();
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    CShotPrompts prompts(folder, logs.path(), out + QStringLiteral("/folder-settings.png"));
+    SetPrompts(&prompts);
+    frame.OnOpenDatabase();
+    while (frame.WorkerRunning() || frame.m_app.m_bBusy != 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    CCheckTreeCtrl& tree = *frame.m_pTree;
+    const CString top = u"MYSQL database";
+    const CString scanned = FromQString(folder);
+    if (HTREEITEM db = FindItem(tree, {top, scanned, database})) tree.ExpandBranch(db);
+    bool ok = Save(frame, out + QStringLiteral("/scan-tree.png"));
+    struct Shot {
+        std::vector<CString> path;
+        const char* file;
+    };
+    std::vector<Shot> shots = {{{top, scanned, database, u"Tables", table}, "shown-table.png"}};
+    if (HTREEITEM views = FindItem(tree, {top, scanned, database, u"Views"}))
+        shots.push_back({{top, scanned, database, u"Views", tree.GetItemText(tree.GetChildItem(views))}, "shown-view.png"});
+    if (HTREEITEM triggers = FindItem(tree, {top, scanned, database, u"Trigger"}))
+        shots.push_back(
+            {{top, scanned, database, u"Trigger", tree.GetItemText(tree.GetChildItem(triggers))}, "shown-trigger.png"});
+    for (const Shot& shot : shots) {
+        HTREEITEM item = FindItem(tree, shot.path);
+        if (!item) {
+            std::printf("no item for %s\n", shot.file);
+            ok = false;
+            continue;
+        }
+        tree.SelectItem(item);
+        frame.OnTreeItemClicked(reinterpret_cast<std::uintptr_t>(item));
+        ok &= Save(frame, out + QLatin1Char('/') + QLatin1String(shot.file));
+    }
+    SetPrompts(nullptr);
     return ok;
 }
 
@@ -91,6 +176,8 @@ int main(int argc, char** argv) {
         ok &= Save(frame, out + QStringLiteral("/main-look-%1.png").arg(look));
     }
     frame.OnApplicationLook(215);
+    if (argc == 5)
+        ok &= ScanShots(frame, out, QString::fromLocal8Bit(argv[2]), CString::FromUtf8(argv[3]), CString::FromUtf8(argv[4]));
 
     CDralvekAboutDlg& about = TheAboutDialog();
     about.show();

@@ -260,7 +260,18 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
     // As a scan does when it opens the folder: the data dictionary of DATADIR/ibdata1.
     const std::string ibdata = args.dataDir + "/ibdata1";
     struct stat st {};
-    if (::stat(ibdata.c_str(), &st) == 0 && S_ISREG(st.st_mode)) engine.LoadDictionary(CString::FromUtf8(ibdata));
+    if (::stat(ibdata.c_str(), &st) == 0) {
+        // Without the dictionary a table's layout comes from its .frm alone, and a table
+        // inside ibdata1 cannot be read at all: say so.
+        if (!engine.LoadDictionary(CString::FromUtf8(ibdata))) {
+            err << prefix << "cannot open ibdata1: " << engine.m_fileIbdata.OpenFailureReason()
+                << "; its data dictionary is not used\n";
+            lost = true;
+        } else if (engine.m_sysTables.empty()) {
+            err << prefix << "ibdata1: no data dictionary could be read from it\n";
+            lost = true;
+        }
+    }
     const CString tableBase = CString::FromUtf8(base);
     auto printLosses = [&] {
         for (const CString& loss : reader.TakeLosses()) {
