@@ -12,6 +12,7 @@
 
 #include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
+#include "platform/core/Charset.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/NumberText.h"
 
@@ -644,7 +645,7 @@ TextCharset PageCharset(const CTableEngine& engine, std::uint32_t charsetId) {
     return set;
 }
 
-CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t count);
+CString DecodeText(TextCharset set, std::uint32_t charsetId, const unsigned char* bytes, std::size_t count);
 
 CString StringText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
                    std::uint32_t count) {
@@ -653,7 +654,7 @@ CString StringText(const CTableEngine& engine, const ColumnInfo& column, const u
         if (!IsSaveMode() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
         return HexText(bytes, count);
     }
-    return DecodeText(set, bytes, count);
+    return DecodeText(set, column.m_nCharset, bytes, count);
 }
 
 CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
@@ -664,7 +665,7 @@ CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const uns
         return CString(u"Large Blob Data");
     const TextCharset set = PageCharset(engine, column.m_nCharset);
     if (set == TextCharset::Binary) return HexText(bytes, count);
-    return DecodeText(set, bytes, count);
+    return DecodeText(set, column.m_nCharset, bytes, count);
 }
 
 // ---- MyISAM record layout ----
@@ -932,12 +933,21 @@ TextCharset ClassifyCharset(std::uint32_t charsetId) {
 
 CString DecodeCharsetText(std::uint32_t charsetId, const unsigned char* bytes, std::size_t count) {
     if (!bytes || count == 0) return CString();
-    return DecodeText(ClassifyCharset(charsetId), bytes, count);
+    return DecodeText(ClassifyCharset(charsetId), charsetId, bytes, count);
 }
 
 namespace {
 
-CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t count) {
+// The server's decoder of the collation's character set, for the sets not read here
+// directly; null for an unknown collation or set.
+const charset::CServerCharset* ServerCharsetOf(std::uint32_t charsetId) {
+    const CDralvekOstruneApp* app = GetDralvekApp();
+    if (!app) return nullptr;
+    const auto it = app->m_mapCollation.find(charsetId);
+    return it == app->m_mapCollation.end() ? nullptr : charset::FindServerCharset(it->second.name2.View());
+}
+
+CString DecodeText(TextCharset set, std::uint32_t charsetId, const unsigned char* bytes, std::size_t count) {
     if (!bytes || count == 0) return CString();
     const char* text = reinterpret_cast<const char*>(bytes);
     CString out;
@@ -978,6 +988,7 @@ CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t coun
         return out;
     }
     case TextCharset::Other:
+        if (const charset::CServerCharset* server = ServerCharsetOf(charsetId)) return server->Decode(bytes, count);
         break;
     }
     return Utf8ToCString(text, count);

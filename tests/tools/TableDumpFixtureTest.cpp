@@ -170,12 +170,25 @@ struct FixtureTable {
     std::string archive, database, table;
 };
 
+// Every archive made by the fixture script: each has its list of databases in expected/.
+std::vector<std::string> FixtureArchives() {
+    std::set<std::string> archives;
+    const std::string suffix = ".databases.tsv";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(fs::path(DRALVEK_FIXTURE_SOURCE) / "expected", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > suffix.size() && name.ends_with(suffix))
+            archives.insert(name.substr(0, name.size() - suffix.size()));
+    }
+    return {archives.begin(), archives.end()};
+}
+
 // The MyISAM tables of every archive, from the server's own table list.
 std::vector<FixtureTable> MyIsamTables() {
     std::vector<FixtureTable> tables;
     const fs::path expected = fs::path(DRALVEK_FIXTURE_SOURCE) / "expected";
-    for (const char* archive : {"corpus", "sample"}) {
-        Table dbs = ReadTsv(expected / (std::string(archive) + ".databases.tsv"));
+    for (const std::string& archive : FixtureArchives()) {
+        Table dbs = ReadTsv(expected / (archive + ".databases.tsv"));
         for (std::size_t i = 1; i < dbs.size(); ++i) {
             if (dbs[i].size() < 2) continue;
             const std::string dir = dbs[i][1];

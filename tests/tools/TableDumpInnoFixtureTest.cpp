@@ -80,6 +80,19 @@ struct TableCase {
 
 std::ostream& operator<<(std::ostream& os, const TableCase& c) { return os << c.database << "/" << c.table; }
 
+// Every archive made by the fixture script: each has its list of databases in expected/.
+std::vector<std::string> FixtureArchives() {
+    std::set<std::string> archives;
+    const std::string suffix = ".databases.tsv";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(kExpected, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > suffix.size() && name.ends_with(suffix))
+            archives.insert(name.substr(0, name.size() - suffix.size()));
+    }
+    return {archives.begin(), archives.end()};
+}
+
 // The InnoDB tables in COMPACT or DYNAMIC format that the archives hold.
 std::vector<TableCase> CorpusInnoTables() {
     std::vector<TableCase> cases;
@@ -90,7 +103,7 @@ std::vector<TableCase> CorpusInnoTables() {
     for (const fs::path& folder : folders) {
         const std::string database = folder.filename().string();
         fs::path datadir = kCorpus;
-        for (const char* archive : {"corpus", "sample"})
+        for (const std::string& archive : FixtureArchives())
             if (fs::exists(fs::path(DRALVEK_FIXTURES) / archive / database))
                 datadir = fs::path(DRALVEK_FIXTURES) / archive;
         const std::vector<Row> rows = ParseTsv(ReadFile(folder / "tables.tsv"), true);
