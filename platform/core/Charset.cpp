@@ -198,11 +198,11 @@ struct Builder {
     static void Put(CServerCharset& set, const unsigned char* bytes, std::size_t count, std::uint32_t cp) {
         std::size_t slot = 0;
         for (std::size_t i = 0; i + 1 < count; ++i) {
-            std::uint32_t& entry = set.m_tables[slot * 256 + bytes[i]];
+            const std::size_t at = slot * 256 + bytes[i];
+            const std::uint32_t entry = set.m_tables[at];
             if (entry < CServerCharset::kLeadByte || entry == CServerCharset::kNoCharacter) {
                 const std::size_t next = NewSlot(set);
-                // NewSlot may move the tables: find the entry again.
-                set.m_tables[slot * 256 + bytes[i]] = CServerCharset::kLeadByte + static_cast<std::uint32_t>(next);
+                set.m_tables[at] = CServerCharset::kLeadByte + static_cast<std::uint32_t>(next);
                 slot = next;
             } else {
                 slot = entry - CServerCharset::kLeadByte;
@@ -240,6 +240,9 @@ struct Builder {
                 Put(*set, run, count, r->codePoint + k);
             }
         }
+        // A character past the BMP takes two units: a set with one gets room for two per byte.
+        for (const std::uint32_t entry : set->m_tables)
+            if (entry >= 0x10000 && entry < CServerCharset::kLeadByte) set->m_nUnitsPerByte = 2;
         return set;
     }
 };
@@ -258,10 +261,9 @@ std::uint32_t CServerCharset::CodePointOf(const unsigned char* bytes, std::size_
 
 CString CServerCharset::Decode(const unsigned char* bytes, std::size_t count) const {
     if (!bytes || count == 0) return CString();
-    // At most two units (a surrogate pair) per byte.
-    if (count > static_cast<std::size_t>(INT_MAX) / 2) throw std::bad_alloc();
+    if (count > static_cast<std::size_t>(INT_MAX) / m_nUnitsPerByte) throw std::bad_alloc();
     CString out;
-    char16_t* const first = out.GetBufferSetLength(static_cast<int>(count * 2));
+    char16_t* const first = out.GetBufferSetLength(static_cast<int>(count * m_nUnitsPerByte));
     char16_t* p = first;
     const std::uint32_t* const tables = m_tables.data();
     std::size_t i = 0;

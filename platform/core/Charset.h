@@ -32,11 +32,13 @@ private:
     // that reads the next byte.
     static constexpr std::uint32_t kLeadByte = 0x80000000;
     std::vector<std::uint32_t> m_tables;  // 256 entries per slot; slot 0 reads the first byte
+    std::uint32_t m_nUnitsPerByte = 1;    // 2 when a sequence of the set reads past the BMP
 };
 
 // The decoder of the server character set called name (as the collation table names it,
 // any case): null for sets that are not text in a table of this kind (binary, the UTF
-// family, which the caller reads itself) and for names the server does not have.
+// family, which the caller reads itself), for names the server does not have, and when
+// the C library cannot convert the set.
 const CServerCharset* FindServerCharset(std::u16string_view name);
 
 // The server's set names that FindServerCharset knows, for tests.
