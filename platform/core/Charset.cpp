@@ -300,10 +300,17 @@ CString CServerCharset::Decode(const unsigned char* bytes, std::size_t count) co
 const CServerCharset* FindServerCharset(std::u16string_view name) {
     static std::once_flag once[kSetCount];
     static std::unique_ptr<CServerCharset> sets[kSetCount];
-    for (std::size_t i = 0; i < kSetCount; ++i) {
-        if (!SameName(name, kSets[i].name)) continue;
+    auto get = [](std::size_t i) {
         std::call_once(once[i], [i] { sets[i] = Builder::Build(kSets[i]); });
         return sets[i].get();
+    };
+    // Asked once per text cell, mostly for the set of the cell before.
+    thread_local std::size_t last = 0;
+    if (SameName(name, kSets[last].name)) return get(last);
+    for (std::size_t i = 0; i < kSetCount; ++i) {
+        if (!SameName(name, kSets[i].name)) continue;
+        last = i;
+        return get(i);
     }
     return nullptr;
 }
