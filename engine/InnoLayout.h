@@ -45,3 +45,13 @@ std::vector<std::uint32_t> ClusteredKeyColumns(const CTableEngine& engine);
 // (a key of empty strings); CTableEngine::GetNodePtrChildOffset returns 0 on failure.
 bool FindNodePtrChildOffset(const CTableEngine& engine, const unsigned char* page, std::uint16_t origin,
                             std::uint32_t& offset);
+
+// Fields of the layout before the first non-key column: the key, DB_TRX_ID and
+// DB_ROLL_PTR. 0 when the layout has no DB_ROLL_PTR.
+std::uint32_t InnoFirstUserField(const std::vector<InnoColumnDef>& columns);
+// Puts the non-key fields (from firstUser on) in the order the records store them after
+// an instant DROP or reorder, from the field map the metadata record refers to (a
+// 4-byte count, then a 2-byte entry per field; dropped fields come back as fields that
+// no column receives). False, and the layout unchanged, when the map does not fit.
+bool ApplyInstantFieldMap(std::vector<InnoColumnDef>& columns, std::uint32_t firstUser,
+                          const std::vector<unsigned char>& map);

@@ -5,7 +5,7 @@
 std::uint64_t InnoPageCount(const CFile& file) { return file.GetLength() >> 14; }
 
 std::uint64_t CInnoPageView::Be(std::uint32_t offset, std::uint32_t count) const {
-    if (count > 8 || !Has(offset, count)) return 0;
+    if (count > 8 || !Inside(offset, count)) return 0;
     std::uint64_t v = 0;
     for (std::uint32_t i = 0; i < count; ++i) v = v << 8 | m_p[offset + i];
     return v;
@@ -13,11 +13,11 @@ std::uint64_t CInnoPageView::Be(std::uint32_t offset, std::uint32_t count) const
 
 bool CInnoPageView::HasText(std::uint32_t offset, const char* text) const {
     const auto n = static_cast<std::uint32_t>(std::strlen(text));
-    return Has(offset, n + 1) && std::memcmp(m_p + offset, text, n) == 0 && m_p[offset + n] == 0;
+    return Inside(offset, n + 1) && std::memcmp(m_p + offset, text, n) == 0 && m_p[offset + n] == 0;
 }
 
 bool CInnoPageView::HasBytes(std::uint32_t offset, const char* bytes, std::uint32_t count) const {
-    return Has(offset, count) && std::memcmp(m_p + offset, bytes, count) == 0;
+    return Inside(offset, count) && std::memcmp(m_p + offset, bytes, count) == 0;
 }
 
 CInnoPage::CInnoPage() : CInnoPageView(nullptr), m_buffer(new unsigned char[INNO_PAGE_SIZE]) {
@@ -78,7 +78,7 @@ void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageH
 
 bool ReadRedundantRecord(const CInnoPageView& page, std::uint16_t origin, RedundantRecord& record) {
     record = RedundantRecord();
-    if (origin < INNO_REDUNDANT_EXTRA_BYTES || !CInnoPageView::Has(origin, 0)) return false;
+    if (origin < INNO_REDUNDANT_EXTRA_BYTES || !page.Inside(origin, 0)) return false;
     record.origin = origin;
     record.infoBits = page.U8(origin - 6u) & 0xF0;
     const std::uint32_t v = page.U24(origin - 5u);
@@ -110,7 +110,7 @@ bool RedundantField(const CInnoPageView& page, const RedundantRecord& record, st
     if (!record.offsetsInside || field == 0 || field > record.nFields) return false;
     const std::uint32_t begin = RedundantEnd(page, record, field - 1);
     const std::uint32_t end = RedundantEnd(page, record, field);
-    if (end < begin || !CInnoPageView::Has(record.origin + begin, end - begin)) return false;
+    if (end < begin || !page.Inside(record.origin + begin, end - begin)) return false;
     start = begin;
     length = end - begin;
     return true;

@@ -13,17 +13,35 @@ constexpr std::uint64_t InnoPagePosition(std::uint32_t page) {
     return static_cast<std::uint64_t>(page) * INNO_PAGE_SIZE;
 }
 
+// The bookmark offset that says a page has no further record: the page size (0xFFFF for
+// 64 KiB pages, whose offsets are 16-bit), never the origin of a record.
+constexpr std::uint32_t InnoPageEndMarker(std::uint32_t pageSize) {
+    return pageSize >= 65536 ? 0xFFFFu : pageSize;
+}
+// Records a walk visits on one page at most: a bound for damaged record chains, as many
+// as the page could hold.
+constexpr std::uint32_t InnoMaxRecordsPerPage(std::uint32_t pageSize) {
+    return pageSize <= INNO_PAGE_SIZE ? INNO_MAX_RECS_PER_PAGE : INNO_MAX_RECS_PER_PAGE * (pageSize / INNO_PAGE_SIZE);
+}
+
 // Whole pages of the file (a partly written last page does not count).
 std::uint64_t InnoPageCount(const CFile& file);
 
-// Read-only view of one 16384-byte page held elsewhere. Every read is checked against
-// the page: a field that would reach past its end reads as 0, and Has() tells so
-// beforehand, so a damaged offset or length on the page can never lead outside it.
+// Read-only view of one page held elsewhere (16384 bytes unless the tablespace says
+// otherwise). Every read is checked against the page: a field that would reach past its
+// end reads as 0, and Inside() tells so beforehand, so a damaged offset or length on the
+// page can never lead outside it.
 class CInnoPageView {
 public:
-    explicit CInnoPageView(const unsigned char* page) : m_p(page) {}
+    explicit CInnoPageView(const unsigned char* page, std::uint32_t size = INNO_PAGE_SIZE)
+        : m_p(page), m_size(size) {}
 
-    // True when count bytes starting at offset lie inside the page.
+    std::uint32_t Size() const { return m_size; }
+    // True when count bytes starting at offset lie inside this page.
+    bool Inside(std::uint32_t offset, std::uint32_t count) const {
+        return offset <= m_size && count <= m_size - offset;
+    }
+    // True when count bytes starting at offset lie inside a 16384-byte page.
     static constexpr bool Has(std::uint32_t offset, std::uint32_t count) {
         return offset <= INNO_PAGE_SIZE && count <= INNO_PAGE_SIZE - offset;
     }
@@ -35,11 +53,11 @@ public:
     const unsigned char* Data() const { return m_p; }
     // Pointer to the bytes at offset when count of them lie inside the page, else null.
     const unsigned char* Bytes(std::uint32_t offset, std::uint32_t count) const {
-        return Has(offset, count) ? m_p + offset : nullptr;
+        return Inside(offset, count) ? m_p + offset : nullptr;
     }
 
     // Big-endian numbers; 0 when the field does not lie wholly inside the page.
-    std::uint8_t U8(std::uint32_t offset) const { return Has(offset, 1) ? m_p[offset] : 0; }
+    std::uint8_t U8(std::uint32_t offset) const { return Inside(offset, 1) ? m_p[offset] : 0; }
     std::uint16_t U16(std::uint32_t offset) const {
         return static_cast<std::uint16_t>(Be(offset, 2));
     }
@@ -56,6 +74,7 @@ public:
 
 protected:
     const unsigned char* m_p;
+    std::uint32_t m_size;
 };
 
 // A page buffer of its own (zeroed), read from a tablespace file.

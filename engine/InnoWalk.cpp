@@ -12,6 +12,7 @@
 #include "engine/InnoFieldValue.h"
 #include "engine/InnoLayout.h"
 #include "engine/InnoPage.h"
+#include "engine/InnoRedundant.h"
 #include "engine/TableEngine.h"
 
 namespace {
@@ -245,7 +246,7 @@ void NoteBatchFull(CTableEngine& engine, std::uint32_t page, std::uint32_t offse
 // comes back to a record already read on this page ends there.
 void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint32_t pageNo, std::uint32_t start,
                      bool ibdFamily, const RecordPlan& plan, std::vector<FieldSlice>& slices,
-                     std::bitset<INNO_PAGE_SIZE>& seen) {
+                     InnoOriginSet& seen) {
     seen.reset();
     bool backwardMet = false;
     std::uint32_t r = start;
@@ -520,7 +521,7 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
 
     CInnoPage buffer;
     std::vector<FieldSlice> slices(plan.fields.size());
-    std::bitset<INNO_PAGE_SIZE> seen;
+    InnoOriginSet seen;
     // A damaged chain that comes back to a page of this walk ends it; the set holds at
     // most the pages of the file.
     std::unordered_set<std::uint32_t> visitedPages;
@@ -565,6 +566,10 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
                         ReadPageRecords(engine, buffer, page, start, ibdFamily, plan, slices, seen);
                     }
                 }
+            } else if (IsRedundantIndexPage(buffer)) {
+                if (ReadRedundantLeafPage(engine, buffer, page, resumeAt, seen) == RedundantPageRead::EmptyTable &&
+                    firstPage)
+                    return true;
             }
         }
         if (engine.m_bBatchFull) return true;
@@ -597,13 +602,19 @@ std::uint32_t DescendToLeaf(CTableEngine& engine, CFile& file, std::uint64_t pag
             if (!first && (index.level >= parentLevel || index.indexId != indexId)) return 0;
             if (first) ReadInstantRoot(engine, buffer, index);
             if (index.level == 0) {
-                ReadInstantMetadata(engine, buffer, &file == &engine.m_fileIbd);
+                if (IsRedundantIndexPage(buffer)) ReadRedundantInstantMetadata(engine, buffer, &file == &engine.m_fileIbd);
+                else ReadInstantMetadata(engine, buffer, &file == &engine.m_fileIbd);
                 return page;
             }
             first = false;
             parentLevel = index.level;
             indexId = index.indexId;
 
+            if (IsRedundantIndexPage(buffer)) {
+                page = RedundantLeftmostChild(buffer);
+                if (page == 0) return 0;
+                continue;
+            }
             if (!HasCompactSystemRecords(buffer)) return 0;
             const std::uint32_t firstRecord =
                 static_cast<std::uint16_t>(buffer.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
@@ -640,4 +651,11 @@ bool CTableEngine::ReadLeafRowsIbd(std::uint32_t page, std::uint16_t offset) {
 
 bool CTableEngine::ReadLeafRowsSystem(std::uint32_t page, std::uint16_t offset) {
     return WalkLeaves(*this, m_fileIbdata, m_nIbdataPages, false, page, offset);
+}
+
+std::uint32_t InnoFirstUserField(const std::vector<InnoColumnDef>& columns) { return FirstUserField(columns); }
+
+bool ApplyInstantFieldMap(std::vector<InnoColumnDef>& columns, std::uint32_t firstUser,
+                          const std::vector<unsigned char>& map) {
+    return ApplyFieldMap(columns, firstUser, map);
 }

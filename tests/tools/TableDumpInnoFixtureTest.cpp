@@ -1,4 +1,4 @@
-// Every COMPACT and DYNAMIC InnoDB table of the real-server corpus, read through
+// Every COMPACT, DYNAMIC and REDUNDANT InnoDB table of the real-server archives, read through
 // table-dump in save mode and compared cell by cell with what the server itself printed.
 
 #include <gtest/gtest.h>
@@ -80,7 +80,7 @@ struct TableCase {
 
 std::ostream& operator<<(std::ostream& os, const TableCase& c) { return os << c.database << "/" << c.table; }
 
-// The InnoDB tables in COMPACT or DYNAMIC format that the archives hold.
+// The InnoDB tables in COMPACT, DYNAMIC or REDUNDANT format that the archives hold.
 std::vector<TableCase> CorpusInnoTables() {
     std::vector<TableCase> cases;
     std::error_code ec;
@@ -90,14 +90,14 @@ std::vector<TableCase> CorpusInnoTables() {
     for (const fs::path& folder : folders) {
         const std::string database = folder.filename().string();
         fs::path datadir = kCorpus;
-        for (const char* archive : {"corpus", "sample"})
+        for (const char* archive : {"corpus", "sample", "redundant"})
             if (fs::exists(fs::path(DRALVEK_FIXTURES) / archive / database))
                 datadir = fs::path(DRALVEK_FIXTURES) / archive;
         const std::vector<Row> rows = ParseTsv(ReadFile(folder / "tables.tsv"), true);
         for (std::size_t i = 1; i < rows.size(); ++i) {
             const Row& r = rows[i];
             if (r.size() < 5 || r[3].text != "InnoDB") continue;
-            if (r[4].text != "Compact" && r[4].text != "Dynamic") continue;
+            if (r[4].text != "Compact" && r[4].text != "Dynamic" && r[4].text != "Redundant") continue;
             TableCase c{datadir, database, r[1].text, false};
             c.hasIbd = fs::exists(datadir / database / (c.table + ".ibd"));
             cases.push_back(c);
@@ -315,21 +315,28 @@ TEST_P(InnoFixture, WithoutTheDictionaryFromTheFrmAndPageThree) {
 TEST(InnoPaging, NextAndPreviousShowTheServersRowsInSlices) {
     if (!fs::exists(kCorpus)) GTEST_SKIP() << "corpus not unpacked";
     struct Case {
+        const char* archive;
         const char* database;
         const char* table;
         bool dictionary;
     };
     const Case cases[] = {
-        {"innodb_features", "t_many_rows", false},
-        {"innodb_features", "t_many_rows", true},
-        {"innodb_system", "t_sys_many", true},
+        {"corpus", "innodb_features", "t_many_rows", false},
+        {"corpus", "innodb_features", "t_many_rows", true},
+        {"corpus", "innodb_system", "t_sys_many", true},
+        // REDUNDANT records, a level-1 index over a variable-length key.
+        {"redundant", "redundant_features", "t_many_rows", false},
+        {"redundant", "redundant_features", "t_many_rows", true},
+        {"redundant", "redundant_system", "t_sys_many", true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.table) + (c.dictionary ? " with ibdata1" : " from the .frm"));
+        SCOPED_TRACE(std::string(c.database) + "/" + c.table + (c.dictionary ? " with ibdata1" : " from the .frm"));
+        const fs::path archive = fs::path(DRALVEK_FIXTURES) / c.archive;
+        if (!fs::exists(archive)) GTEST_SKIP() << c.archive << " not unpacked";
         CDralvekOstruneApp app;
         CTableEngine engine;
         if (c.dictionary) {
-            ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((kCorpus / "ibdata1").string())));
+            ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((archive / "ibdata1").string())));
         }
         const std::vector<Row> expected =
             ParseTsv(ReadFile(kExpected / c.database / (std::string(c.table) + ".tsv")), true);
@@ -345,7 +352,7 @@ TEST(InnoPaging, NextAndPreviousShowTheServersRowsInSlices) {
             return ids;
         };
         CTableBrowser browser(engine);
-        const CString base = CString::FromUtf8((kCorpus / c.database / c.table).string());
+        const CString base = CString::FromUtf8((archive / c.database / c.table).string());
         BrowserEffects effects =
             browser.ShowTable(base, CString::FromUtf8(c.table), CString::FromUtf8(std::string(c.database) + "/" + c.table));
         EXPECT_EQ(shownIds(), firstIds(0));
@@ -419,19 +426,60 @@ TEST(InnoPageFormats, FullCrc32ReadsAndOtherPageSizesGiveNoRows) {
     }
 }
 
-// REDUNDANT pages are not read: the table shows its columns and no rows.
-TEST(InnoPageFormats, RedundantTableShowsNoRows) {
-    if (!fs::exists(kCorpus)) GTEST_SKIP() << "corpus not unpacked";
+// Delete-marked REDUNDANT records are not rows: the same real page with every third
+// record of its chain marked (info bit 0x20) shows the others only, with and without
+// the dictionary, and the marked records do not hide the rest of the chain.
+TEST(InnoRedundantRecords, DeleteMarkedRecordsAreSkipped) {
+    const fs::path archive = fs::path(DRALVEK_FIXTURES) / "redundant";
+    if (!fs::exists(archive)) GTEST_SKIP() << "redundant fixture not unpacked";
+    const fs::path datadir = fs::temp_directory_path() / ("innodump-delmark-" + std::to_string(::getpid()));
+    fs::remove_all(datadir);
+    fs::create_directories(datadir / "redundant_features");
+    for (const char* ext : {".frm", ".ibd"})
+        fs::copy_file(archive / "redundant_features" / (std::string("t_deleted") + ext),
+                      datadir / "redundant_features" / (std::string("t_deleted") + ext));
+    const fs::path ibd = datadir / "redundant_features" / "t_deleted.ibd";
+    std::string bytes = ReadFile(ibd);
+    ASSERT_GE(bytes.size(), 4u * 16384);
+    unsigned char* page = reinterpret_cast<unsigned char*>(bytes.data()) + 3 * 16384;
+    ASSERT_EQ(std::string(reinterpret_cast<char*>(page) + 101, 7), "infimum");
+    std::set<std::string> marked;
+    std::size_t chained = 0;
+    for (unsigned origin = page[99] << 8 | page[100]; origin != 116 && origin != 0 && chained < 1000; ++chained) {
+        if (chained % 3 == 1) {
+            page[origin - 6] |= 0x20;
+            // The id, stored big-endian with the sign bit flipped, is the first field.
+            const unsigned id = (page[origin] ^ 0x80u) << 24 | page[origin + 1] << 16 | page[origin + 2] << 8 |
+                                page[origin + 3];
+            marked.insert(std::to_string(id));
+        }
+        origin = page[origin - 2] << 8 | page[origin - 1];
+    }
+    ASSERT_FALSE(marked.empty());
+    {
+        std::ofstream out(ibd, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    const std::vector<Row> expected =
+        ParseTsv(ReadFile(kExpected / "redundant_features" / "t_deleted.tsv"), true);
+    std::vector<std::string> want;
+    for (std::size_t r = 1; r < expected.size(); ++r)
+        if (!marked.count(expected[r][0].text)) want.push_back(expected[r][0].text + "|" + expected[r][1].text);
     for (bool dictionary : {true, false}) {
+        SCOPED_TRACE(dictionary ? "with ibdata1" : "from the .frm");
         CDralvekOstruneApp app;
         CTableEngine engine;
-        if (dictionary) engine.LoadDictionary(CString::FromUtf8((kCorpus / "ibdata1").string()));
+        if (dictionary) {
+            ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((archive / "ibdata1").string())));
+        }
         CTableBrowser browser(engine);
-        browser.ShowTable(CString::FromUtf8((kCorpus / "innodb_features" / "t_redundant").string()), u"t_redundant",
-                          u"innodb_features/t_redundant");
-        EXPECT_EQ(engine.m_columns.size(), 3u);
-        EXPECT_TRUE(engine.m_rows.empty());
+        browser.ShowTable(CString::FromUtf8((datadir / "redundant_features" / "t_deleted").string()), u"t_deleted",
+                          u"redundant_features/t_deleted");
+        std::vector<std::string> shown;
+        for (const TableRow& row : engine.m_rows) shown.push_back(row[0].m_strValue.ToUtf8() + "|" + row[1].m_strValue.ToUtf8());
+        EXPECT_EQ(shown, want);
     }
+    fs::remove_all(datadir);
 }
 
 // A table with a tablespace of its own whose .ibd is missing: its root page number means
