@@ -234,9 +234,13 @@ void CTableBrowser::ReadInnoFirstPage(const CString& base, const CString& dictio
     CFile& ibd = m_engine.m_fileIbd;
     if (ibd.Open(FindTableFile(base, u".ibd"), CFile::modeRead | CFile::shareExclusive)) {
         m_bRowsSourceOpened = true;
-        m_engine.m_nIbdPages = InnoPageCount(ibd);
-        // A tablespace of another page size is not read at all.
-        if (!IsSupportedInnoPageSize(ibd)) return;
+        m_engine.m_nIbdPageSize = InnoTablespacePageSize(ibd);
+        m_engine.m_nIbdPages = InnoPageCount(ibd, m_engine.m_nIbdPageSize);
+        // Not read: ROW_FORMAT=COMPRESSED pages (page size 0). The loss report belongs here.
+        if (m_engine.m_nIbdPageSize == 0) {
+            m_engine.m_nIbdPageSize = INNO_PAGE_SIZE;
+            return;
+        }
         std::uint32_t leaf = 0;
         if (dictionary) {
             const std::uint64_t id = m_engine.FindTableId(dictionaryKey);
@@ -281,7 +285,8 @@ void CTableBrowser::ReadInnoPage(const PageBookmark& bookmark) {
     const bool fromIbd = m_engine.m_fileIbd.IsOpen();
     if (!fromIbd && !m_engine.m_fileIbdata.IsOpen()) return;
     const std::uint64_t pages = fromIbd ? m_engine.m_nIbdPages : m_engine.m_nIbdataPages;
-    if (m_nRowsRead / (INNO_MAX_RECS_PER_PAGE + 1) >= pages) return;
+    const std::uint32_t pageSize = fromIbd ? m_engine.m_nIbdPageSize : m_engine.m_nIbdataPageSize;
+    if (m_nRowsRead / (InnoMaxRecordsPerPage(pageSize) + 1) >= pages) return;
     const auto page = static_cast<std::uint32_t>(bookmark.m_nPage & 0xFFFFFFFFu);
     const auto offset = static_cast<std::uint16_t>(bookmark.m_nOffset & 0xFFFFu);
     if (fromIbd) {

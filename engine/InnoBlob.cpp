@@ -8,8 +8,6 @@
 
 namespace {
 
-// A part's data ends before the page's 8-byte trailer.
-constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
 constexpr std::uint32_t kFilHeaderSize = 38;
 
 // Hands the parts of the off-page chain named by the reference at the end of field to
@@ -28,16 +26,18 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
     CFile& source = engine.m_bReadingIbd ? engine.m_fileIbd : engine.m_fileIbdata;
     const std::uint64_t pageCount = engine.m_bReadingIbd ? engine.m_nIbdPages : engine.m_nIbdataPages;
     if (!source.IsOpen()) return;
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, source));
+    // A part's data ends before the page's 8-byte trailer.
+    const std::uint32_t pageDataEnd = buffer.Size() - 8;
     std::unordered_set<std::uint32_t> visited;
     std::uint64_t written = 0;
     while (written < total && page < pageCount && visited.insert(page).second) {
         buffer.Load(source, page);
         if (buffer.U16(24) != INNO_PAGE_TYPE_BLOB) break;
-        if (offset < kFilHeaderSize || offset > kPageDataEnd - INNO_BLOB_PART_HEADER) break;
+        if (offset < kFilHeaderSize || offset > pageDataEnd - INNO_BLOB_PART_HEADER) break;
         std::uint32_t partLength = buffer.U32(offset);
         const std::uint32_t next = buffer.U32(offset + 4);
-        const std::uint32_t room = kPageDataEnd - offset - INNO_BLOB_PART_HEADER;
+        const std::uint32_t room = pageDataEnd - offset - INNO_BLOB_PART_HEADER;
         const bool cut = partLength > room;
         if (cut) partLength = room;
         if (partLength > total - written) partLength = static_cast<std::uint32_t>(total - written);

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-std::uint64_t InnoPageCount(const CFile& file) { return file.GetLength() >> 14; }
+std::uint64_t InnoPageCount(const CFile& file, std::uint32_t pageSize) {
+    return pageSize == 0 ? 0 : file.GetLength() / pageSize;
+}
 
 std::uint64_t CInnoPageView::Be(std::uint32_t offset, std::uint32_t count) const {
     if (count > 8 || !Inside(offset, count)) return 0;
@@ -20,17 +22,18 @@ bool CInnoPageView::HasBytes(std::uint32_t offset, const char* bytes, std::uint3
     return Inside(offset, count) && std::memcmp(m_p + offset, bytes, count) == 0;
 }
 
-CInnoPage::CInnoPage() : CInnoPageView(nullptr), m_buffer(new unsigned char[INNO_PAGE_SIZE]) {
+CInnoPage::CInnoPage(std::uint32_t pageSize)
+    : CInnoPageView(nullptr, pageSize), m_buffer(new unsigned char[pageSize]) {
     m_p = m_buffer.get();
     Clear();
 }
 
-void CInnoPage::Clear() { std::memset(m_buffer.get(), 0, INNO_PAGE_SIZE); }
+void CInnoPage::Clear() { std::memset(m_buffer.get(), 0, m_size); }
 
 std::uint32_t CInnoPage::Load(CFile& file, std::uint32_t page) {
     Clear();
-    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page)), CFile::begin);
-    return file.Read(m_buffer.get(), INNO_PAGE_SIZE);
+    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page, m_size)), CFile::begin);
+    return file.Read(m_buffer.get(), m_size);
 }
 
 void ParseFilHeader(const CInnoPageView& page, FilHeader& header) {
@@ -65,11 +68,12 @@ void ParseIndexPageHeader(const CInnoPageView& page, IndexPageHeader& header) {
     header.topSegOffset = page.U16(92);
 }
 
-void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index) {
+void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index,
+                     std::uint32_t pageSize) {
     // A view needs a whole page behind it; only the header bytes are filled.
     unsigned char bytes[INNO_PAGE_SIZE];
     std::memset(bytes, 0, 94);
-    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page)), CFile::begin);
+    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page, pageSize)), CFile::begin);
     file.Read(bytes, index ? 94 : 38);
     CInnoPageView view(bytes);
     ParseFilHeader(view, fil);
@@ -117,7 +121,10 @@ bool RedundantField(const CInnoPageView& page, const RedundantRecord& record, st
 }
 
 std::uint32_t GetRedundantNodePtrChild(const unsigned char* bytes, std::uint16_t origin) {
-    CInnoPageView page(bytes);
+    return RedundantNodePtrChild(CInnoPageView(bytes), origin);
+}
+
+std::uint32_t RedundantNodePtrChild(const CInnoPageView& page, std::uint16_t origin) {
     RedundantRecord record;
     if (!ReadRedundantRecord(page, origin, record) || record.nFields == 0) return 0;
     std::uint32_t start = 0, length = 0;
@@ -156,18 +163,26 @@ std::uint32_t ReadFspFlags(CFile& file) {
            static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
 }
 
-bool IsSupportedInnoPageSize(CFile& file) {
+std::uint32_t InnoTablespacePageSize(CFile& file) {
     const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(file));
-    if (flags.logicalSize == 0 || flags.physicalSize == 0) return true;
-    return flags.logicalSize == INNO_PAGE_SIZE && flags.physicalSize == INNO_PAGE_SIZE &&
-           (flags.fullCrc32 || ((flags.raw >> 1) & 0xFu) == 0);
+    if (flags.logicalSize == 0 || flags.physicalSize == 0) return INNO_PAGE_SIZE;
+    // Not read: compressed pages (a zip size in the flags). The caller reports the table
+    // as unread.
+    if (flags.physicalSize != flags.logicalSize || (!flags.fullCrc32 && ((flags.raw >> 1) & 0xFu) != 0)) return 0;
+    return flags.logicalSize;
+}
+
+bool IsSupportedInnoPageSize(CFile& file) { return InnoTablespacePageSize(file) != 0; }
+
+std::uint32_t InnoFilePageSize(const CTableEngine& engine, const CFile& file) {
+    return &file == &engine.m_fileIbd ? engine.m_nIbdPageSize : engine.m_nIbdataPageSize;
 }
 
 bool CTableEngine::ReadDictionaryIndex(std::uint64_t page, int kind) {
     if (page > 0xFFFFFFFFull) return false;
     try {
         IndexPageHeader index;
-        ReadPageHeaders(m_fileIbdata, static_cast<std::uint32_t>(page), m_filHeader, &index);
+        ReadPageHeaders(m_fileIbdata, static_cast<std::uint32_t>(page), m_filHeader, &index, m_nIbdataPageSize);
         if (m_filHeader.type != INNO_PAGE_TYPE_INDEX) return false;
         if (index.level == 0) {
             ReadDictionaryLeafChain(static_cast<std::uint32_t>(page), kind);
@@ -186,10 +201,10 @@ std::uint32_t CTableEngine::DescendDictionaryToLeaf(std::uint32_t page) {
     // leads back up or sideways ends the descent instead of looping.
     std::uint32_t parentLevel = 0;
     bool first = true;
-    CInnoPage buffer;
+    CInnoPage buffer(m_nIbdataPageSize);
     for (;;) {
         IndexPageHeader index;
-        ReadPageHeaders(m_fileIbdata, page, m_filHeader, &index);
+        ReadPageHeaders(m_fileIbdata, page, m_filHeader, &index, m_nIbdataPageSize);
         if (m_filHeader.type != INNO_PAGE_TYPE_INDEX) return 0;
         if (!first && index.level >= parentLevel) return 0;
         if (index.level == 0) return page;
@@ -198,9 +213,9 @@ std::uint32_t CTableEngine::DescendDictionaryToLeaf(std::uint32_t page) {
         buffer.Load(m_fileIbdata, page);
         if (!buffer.HasText(INNO_REDUNDANT_INFIMUM, "infimum")) return 0;
         const std::uint16_t firstRecord = buffer.U16(INNO_REDUNDANT_INFIMUM - 2u);
-        if (firstRecord >= 0x4000) return 0;
+        if (firstRecord >= buffer.Size()) return 0;
         if (buffer.HasText(firstRecord, "supremum")) return 0;
-        const std::uint32_t child = GetRedundantNodePtrChild(buffer.Data(), firstRecord);
+        const std::uint32_t child = RedundantNodePtrChild(buffer, firstRecord);
         if (child == 0 || child >= m_nIbdataPages) return 0;
         page = child;
     }

@@ -9,8 +9,8 @@
 // InnoDB tablespace pages: positions, headers, and reads that never leave the page.
 
 // Byte position of a page, always computed in 64 bits so pages past 4 GiB are reached.
-constexpr std::uint64_t InnoPagePosition(std::uint32_t page) {
-    return static_cast<std::uint64_t>(page) * INNO_PAGE_SIZE;
+constexpr std::uint64_t InnoPagePosition(std::uint32_t page, std::uint32_t pageSize = INNO_PAGE_SIZE) {
+    return static_cast<std::uint64_t>(page) * pageSize;
 }
 
 // The bookmark offset that says a page has no further record: the page size (0xFFFF for
@@ -25,7 +25,7 @@ constexpr std::uint32_t InnoMaxRecordsPerPage(std::uint32_t pageSize) {
 }
 
 // Whole pages of the file (a partly written last page does not count).
-std::uint64_t InnoPageCount(const CFile& file);
+std::uint64_t InnoPageCount(const CFile& file, std::uint32_t pageSize = INNO_PAGE_SIZE);
 
 // Read-only view of one page held elsewhere (16384 bytes unless the tablespace says
 // otherwise). Every read is checked against the page: a field that would reach past its
@@ -80,7 +80,7 @@ protected:
 // A page buffer of its own (zeroed), read from a tablespace file.
 class CInnoPage : public CInnoPageView {
 public:
-    CInnoPage();
+    explicit CInnoPage(std::uint32_t pageSize = INNO_PAGE_SIZE);
     CInnoPage(const CInnoPage&) = delete;
     CInnoPage& operator=(const CInnoPage&) = delete;
 
@@ -101,7 +101,8 @@ void ParseFilHeader(const CInnoPageView& page, FilHeader& header);
 void ParseIndexPageHeader(const CInnoPageView& page, IndexPageHeader& header);
 // Reads only the headers of page n (94 bytes): the FIL header, and the INDEX header
 // when index is not null. Bytes past the end of the file read as 0.
-void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index);
+void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index,
+                     std::uint32_t pageSize = INNO_PAGE_SIZE);
 
 // The REDUNDANT record header before an origin and its field end-offset array.
 struct RedundantRecord {
@@ -127,6 +128,8 @@ bool RedundantField(const CInnoPageView& page, const RedundantRecord& record, st
 // the 4-byte last field. 0 when the last field is not 4 bytes, there are no fields, or
 // the record does not lie inside the page.
 std::uint32_t GetRedundantNodePtrChild(const unsigned char* page, std::uint16_t origin);
+// The same on a page of any size.
+std::uint32_t RedundantNodePtrChild(const CInnoPageView& page, std::uint16_t origin);
 
 // Tablespace flags (FSP_SPACE_FLAGS, page 0 at 38 + 16) and the page size they give.
 inline constexpr std::uint32_t INNO_FSP_FLAGS_OFFSET = 54;
@@ -139,7 +142,13 @@ struct InnoSpaceFlags {
 InnoSpaceFlags DecodeFspFlags(std::uint32_t flags);
 // The flags of page 0; 0 (the 16 KiB default) when the file is shorter.
 std::uint32_t ReadFspFlags(CFile& file);
-// True when the tablespace can be read as 16 KiB uncompressed pages. A file whose page 0
-// states another page size, or compressed pages, is refused; flags that name no valid
-// size (a damaged page 0) are not taken as a refusal. File errors raise CFileException.
+// The size of the tablespace's pages (4, 8, 16, 32 or 64 KiB) from the flags of page 0;
+// 0 when its pages are ROW_FORMAT=COMPRESSED, which are not read. Flags that name no
+// valid size (a damaged page 0, a file shorter than the flags) give the 16 KiB default.
+// File errors raise CFileException.
+std::uint32_t InnoTablespacePageSize(CFile& file);
+// True when the tablespace's pages can be read (InnoTablespacePageSize is not 0).
 bool IsSupportedInnoPageSize(CFile& file);
+
+// Page size of one of the engine's two tablespace files (m_fileIbd or m_fileIbdata).
+std::uint32_t InnoFilePageSize(const CTableEngine& engine, const CFile& file);

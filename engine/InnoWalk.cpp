@@ -20,8 +20,11 @@ namespace {
 // Every user record, header included, lies between the end of the supremum and the
 // 8-byte trailer that closes the page.
 constexpr std::uint32_t kUserHeapStart = INNO_COMPACT_SUPREMUM + 8;
-constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
-constexpr std::uint32_t kOffsetLimit = 0x4000;
+std::uint32_t PageDataEnd(const CInnoPageView& page) { return page.Size() - 8; }
+// Record offsets lie below the page size; for pages up to 32 KiB a next-record link
+// above it runs backwards (the offset arithmetic wraps at the page size), on 64 KiB pages
+// every 16-bit link wraps by itself.
+std::uint32_t OffsetLimit(const CInnoPageView& page) { return page.Size(); }
 constexpr std::uint32_t kNoPage = 0xFFFFFFFFu;
 constexpr std::uint8_t kRecDeletedFlag = 0x20;
 // The first record of the leftmost page of a level: on a leaf, only MariaDB's instant
@@ -150,7 +153,8 @@ bool ShapeOf(const CTableEngine& engine, const CInnoPageView& page, std::uint32_
 bool CutRecord(const CInnoPageView& page, std::uint32_t r, std::uint32_t extent, const RecordPlan& plan,
                const RecordShape& shape, std::vector<FieldSlice>& slices) {
     const std::uint32_t below = INNO_COMPACT_EXTRA_BYTES + shape.countBytes;
-    if (r < kUserHeapStart + below + shape.nullBytes || r > kPageDataEnd) return false;
+    const std::uint32_t dataEnd = PageDataEnd(page);
+    if (r < kUserHeapStart + below + shape.nullBytes || r > dataEnd) return false;
     const unsigned char* p = page.Data();
     std::uint32_t nullByte = r - below - 1;
     unsigned mask = 1;
@@ -195,7 +199,7 @@ bool CutRecord(const CInnoPageView& page, std::uint32_t r, std::uint32_t extent,
                 if (s.offPage && length < INNO_EXTERN_REF_SIZE) return false;
             }
         }
-        if (length > kPageDataEnd - data) return false;
+        if (length > dataEnd - data) return false;
         s.kind = FieldSlice::Data;
         s.offset = data;
         s.length = length;
@@ -251,8 +255,10 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
     bool backwardMet = false;
     std::uint32_t r = start;
     std::uint32_t visited = 0;
+    const std::uint32_t kOffsetLimit = OffsetLimit(page);
+    const std::uint32_t maxRecords = InnoMaxRecordsPerPage(page.Size());
     for (;;) {
-        if (r <= INNO_COMPACT_SUPREMUM || visited > INNO_MAX_RECS_PER_PAGE || r >= kOffsetLimit) return;
+        if (r <= INNO_COMPACT_SUPREMUM || visited > maxRecords || r >= kOffsetLimit) return;
         ++visited;
         if (seen.test(r)) return;
         seen.set(r);
@@ -260,7 +266,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
         if (r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
 
         const std::uint32_t v = page.U16(r - 2);
-        std::uint32_t link = 0;  // 0x4000: no record follows on this page
+        std::uint32_t link = 0;  // the page size: no record follows on this page
         std::uint32_t next = 0;
         std::uint32_t extent = 0;
         if (v <= kOffsetLimit) {
@@ -269,7 +275,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             // A record linked to itself still has its fields; only its chain is broken.
             extent = ((ibdFamily && backwardMet) || v == 0) ? kOffsetLimit - r : v;
         } else {
-            const std::uint32_t t = r + (v & 0x3FFF);
+            const std::uint32_t t = r + (v & (kOffsetLimit - 1));
             link = t <= kOffsetLimit ? t : t - kOffsetLimit;
             next = link;
             extent = kOffsetLimit - r;
@@ -287,7 +293,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             AppendRow(engine, page, plan, slices);
 
         if (link >= kOffsetLimit) {
-            if (engine.m_rows.size() >= kRowsPerPage) NoteBatchFull(engine, pageNo, kOffsetLimit);
+            if (engine.m_rows.size() >= kRowsPerPage) NoteBatchFull(engine, pageNo, InnoPageEndMarker(page.Size()));
             return;
         }
         const std::uint32_t position = next & 0xFFFF;
@@ -431,10 +437,10 @@ bool ReadFieldMap(CTableEngine& engine, const CInnoPageView& leaf, std::uint32_t
                     length = (static_cast<std::uint32_t>(b1 & 0x3F) << 8) | leaf.U8(--lengthCursor);
                 }
             }
-            if (length > kPageDataEnd - data) return false;
+            if (length > PageDataEnd(leaf) - data) return false;
             data += length;
         }
-        if (INNO_EXTERN_REF_SIZE > kPageDataEnd - data) return false;
+        if (INNO_EXTERN_REF_SIZE > PageDataEnd(leaf) - data) return false;
         std::vector<unsigned char> map;
         const std::uint8_t savedReading = engine.m_bReadingIbd;
         engine.m_bReadingIbd = fromIbd ? 1 : 0;
@@ -461,7 +467,7 @@ void ReadInstantMetadata(CTableEngine& engine, const CInnoPageView& leaf, bool f
     InnoInstantState& instant = engine.m_innoInstant;
     if (!instant.active || !HasCompactSystemRecords(leaf)) return;
     const std::uint32_t r = static_cast<std::uint16_t>(leaf.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
-    if (r <= INNO_COMPACT_SUPREMUM || r >= kOffsetLimit || r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
+    if (r <= INNO_COMPACT_SUPREMUM || r >= OffsetLimit(leaf) || r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
     const std::uint8_t info = leaf.U8(r - 5);
     if (!(info & kRecMinRecFlag) || (leaf.U8(r - 3) & 0x07) != kRecStatusInstant) return;
     std::uint32_t added = 0, countBytes = 0;
@@ -496,7 +502,7 @@ void ReadInstantMetadata(CTableEngine& engine, const CInnoPageView& leaf, bool f
     shape.countBytes = countBytes;
     shape.nullBytes = BitmapBytes(plan.nullableBefore[shape.fields]);
     std::vector<FieldSlice> slices(plan.fields.size());
-    if (!CutRecord(leaf, r, kOffsetLimit - r, plan, shape, slices)) return;
+    if (!CutRecord(leaf, r, OffsetLimit(leaf) - r, plan, shape, slices)) return;
     for (std::size_t i = 0, field = 0; i < plan.fields.size(); ++i) {
         if (plan.fields[i].column == kMetadataRefField) continue;
         InnoFieldDefault& d = instant.defaults[field++];
@@ -519,7 +525,7 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
     CDralvekOstruneApp* app = GetDralvekApp();
     std::uint32_t resumeAt = (app && app->m_bResumeRead == 1) ? offset : 0;
 
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, file));
     std::vector<FieldSlice> slices(plan.fields.size());
     InnoOriginSet seen;
     // A damaged chain that comes back to a page of this walk ends it; the set holds at
@@ -558,7 +564,7 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
                 std::uint32_t start =
                     resumed ? resumeAt
                             : static_cast<std::uint16_t>(buffer.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
-                if (start < INNO_RECORD_START_LIMIT) {
+                if (start < buffer.Size() - 8) {
                     if (start == INNO_COMPACT_SUPREMUM || buffer.HasBytes(start, "supremum", 8)) {
                         // An empty first leaf is an empty table.
                         if (!resumed && firstPage) return true;
@@ -584,7 +590,7 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
 }
 
 std::uint32_t DescendToLeaf(CTableEngine& engine, CFile& file, std::uint64_t pageCount, std::uint32_t page) {
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, file));
     engine.m_innoInstant = InnoInstantState();
     bool first = true;
     std::uint16_t parentLevel = 0;
@@ -618,16 +624,17 @@ std::uint32_t DescendToLeaf(CTableEngine& engine, CFile& file, std::uint64_t pag
             if (!HasCompactSystemRecords(buffer)) return 0;
             const std::uint32_t firstRecord =
                 static_cast<std::uint16_t>(buffer.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
-            if (firstRecord >= kOffsetLimit) return 0;
+            if (firstRecord >= OffsetLimit(buffer)) return 0;
             if (firstRecord <= INNO_COMPACT_SUPREMUM || buffer.HasBytes(firstRecord, "supremum", 8)) return 0;
             if (firstRecord < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return 0;
             if ((buffer.U8(firstRecord - 3) & 0x07) != kRecStatusNodePtr) return 0;
             // A key of empty strings puts the child number right at the origin, so the
             // offset itself may be 0.
             std::uint32_t off = 0;
-            if (!FindNodePtrChildOffset(engine, buffer.Data(), static_cast<std::uint16_t>(firstRecord), off))
+            if (!FindNodePtrChildOffset(engine, buffer.Data(), static_cast<std::uint16_t>(firstRecord), off,
+                                        buffer.Size()))
                 return 0;
-            if (off > INNO_PAGE_SIZE || !CInnoPageView::Has(firstRecord + off, 4)) return 0;
+            if (off > buffer.Size() || !buffer.Inside(firstRecord + off, 4)) return 0;
             page = buffer.U32(firstRecord + off);
         }
     } catch (const CFileException&) {
