@@ -163,13 +163,42 @@ std::uint32_t ReadFspFlags(CFile& file) {
            static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
 }
 
+namespace {
+
+// Pages 1 to 3 of every tablespace (the change-buffer bitmap, the segment inodes, then the
+// change-buffer header or the first index root) are written when it is created, each
+// with its own number in its FIL header. 0: the file is too short to tell, 1: pages 1 to
+// 3 carry their numbers at this size, -1: they do not.
+int PagesCarryTheirNumbers(CFile& file, std::uint32_t pageSize) {
+    if (file.GetLength() < 4ull * pageSize) return 0;
+    for (std::uint32_t page = 1; page <= 3; ++page) {
+        unsigned char number[4] = {};
+        file.Seek(static_cast<std::int64_t>(InnoPagePosition(page, pageSize)) + 4, CFile::begin);
+        if (file.Read(number, 4) != 4) return 0;
+        const std::uint32_t v = static_cast<std::uint32_t>(number[0]) << 24 |
+                                static_cast<std::uint32_t>(number[1]) << 16 |
+                                static_cast<std::uint32_t>(number[2]) << 8 | number[3];
+        if (v != page) return -1;
+    }
+    return 1;
+}
+
+}  // namespace
+
 std::uint32_t InnoTablespacePageSize(CFile& file) {
     const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(file));
-    if (flags.logicalSize == 0 || flags.physicalSize == 0) return INNO_PAGE_SIZE;
     // Not read: compressed pages (a zip size in the flags). The caller reports the table
     // as unread.
-    if (flags.physicalSize != flags.logicalSize || (!flags.fullCrc32 && ((flags.raw >> 1) & 0xFu) != 0)) return 0;
-    return flags.logicalSize;
+    if (flags.logicalSize != 0 && flags.physicalSize != 0 &&
+        (flags.physicalSize != flags.logicalSize || (!flags.fullCrc32 && ((flags.raw >> 1) & 0xFu) != 0)))
+        return 0;
+    const std::uint32_t stated = flags.logicalSize != 0 ? flags.logicalSize : INNO_PAGE_SIZE;
+    // A damaged page 0 states no size or a wrong one: the size at which the first pages
+    // carry their own numbers is the tablespace's.
+    if (PagesCarryTheirNumbers(file, stated) >= 0) return stated;
+    for (std::uint32_t size : {16384u, 4096u, 8192u, 32768u, 65536u})
+        if (size != stated && PagesCarryTheirNumbers(file, size) > 0) return size;
+    return stated;
 }
 
 bool IsSupportedInnoPageSize(CFile& file) { return InnoTablespacePageSize(file) != 0; }
