@@ -1,13 +1,11 @@
 #include "engine/InnoDictionary.h"
 
-#include <bitset>
 #include <cstring>
 #include <unordered_set>
 
 #include "app/DralvekOstruneApp.h"
 #include "engine/Decoding.h"
 #include "engine/InnoPage.h"
-#include "engine/InnoRedundant.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <memory>
 
@@ -23,6 +24,10 @@ constexpr std::uint32_t InnoPageEndMarker(std::uint32_t pageSize) {
 constexpr std::uint32_t InnoMaxRecordsPerPage(std::uint32_t pageSize) {
     return pageSize <= INNO_PAGE_SIZE ? INNO_MAX_RECS_PER_PAGE : INNO_MAX_RECS_PER_PAGE * (pageSize / INNO_PAGE_SIZE);
 }
+
+// Record origins seen on one page, for pages up to 64 KiB (origins are 16-bit offsets).
+inline constexpr std::size_t INNO_MAX_PAGE_BYTES = 65536;
+using InnoOriginSet = std::bitset<INNO_MAX_PAGE_BYTES>;
 
 // Whole pages of the file (a partly written last page does not count).
 std::uint64_t InnoPageCount(const CFile& file, std::uint32_t pageSize = INNO_PAGE_SIZE);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <bitset>
 #include <cstdint>
 
 #include "engine/InnoPage.h"
@@ -18,10 +17,6 @@ inline constexpr std::uint32_t INNO_REDUNDANT_HEAP_START = INNO_REDUNDANT_SUPREM
 inline constexpr std::uint8_t INNO_REDUNDANT_NULL_1 = 0x80;
 inline constexpr std::uint16_t INNO_REDUNDANT_NULL_2 = 0x8000;
 inline constexpr std::uint16_t INNO_REDUNDANT_EXTERN_2 = 0x4000;
-
-// Pages up to 64 KiB; record origins are 16-bit offsets.
-inline constexpr std::size_t INNO_MAX_PAGE_BYTES = 65536;
-using InnoOriginSet = std::bitset<INNO_MAX_PAGE_BYTES>;
 
 // The index page holds REDUNDANT records: the page header's heap count lacks the
 // COMPACT flag and the infimum sits at 101, or the page is the root of a table with

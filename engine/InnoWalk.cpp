@@ -255,10 +255,10 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
     bool backwardMet = false;
     std::uint32_t r = start;
     std::uint32_t visited = 0;
-    const std::uint32_t kOffsetLimit = OffsetLimit(page);
+    const std::uint32_t offsetLimit = OffsetLimit(page);
     const std::uint32_t maxRecords = InnoMaxRecordsPerPage(page.Size());
     for (;;) {
-        if (r <= INNO_COMPACT_SUPREMUM || visited > maxRecords || r >= kOffsetLimit) return;
+        if (r <= INNO_COMPACT_SUPREMUM || visited > maxRecords || r >= offsetLimit) return;
         ++visited;
         if (seen.test(r)) return;
         seen.set(r);
@@ -269,16 +269,16 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
         std::uint32_t link = 0;  // the page size: no record follows on this page
         std::uint32_t next = 0;
         std::uint32_t extent = 0;
-        if (v <= kOffsetLimit) {
+        if (v <= offsetLimit) {
             link = v;
             next = r + v;
             // A record linked to itself still has its fields; only its chain is broken.
-            extent = ((ibdFamily && backwardMet) || v == 0) ? kOffsetLimit - r : v;
+            extent = ((ibdFamily && backwardMet) || v == 0) ? offsetLimit - r : v;
         } else {
-            const std::uint32_t t = r + (v & (kOffsetLimit - 1));
-            link = t <= kOffsetLimit ? t : t - kOffsetLimit;
+            const std::uint32_t t = r + (v & (offsetLimit - 1));
+            link = t <= offsetLimit ? t : t - offsetLimit;
             next = link;
-            extent = kOffsetLimit - r;
+            extent = offsetLimit - r;
             backwardMet = true;
         }
 
@@ -292,7 +292,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             CutRecord(page, r, extent, plan, shape, slices))
             AppendRow(engine, page, plan, slices);
 
-        if (link >= kOffsetLimit) {
+        if (link >= offsetLimit) {
             if (engine.m_rows.size() >= kRowsPerPage) NoteBatchFull(engine, pageNo, InnoPageEndMarker(page.Size()));
             return;
         }
@@ -301,7 +301,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             NoteBatchFull(engine, pageNo, position);
             return;
         }
-        if (position >= kOffsetLimit) return;
+        if (position >= offsetLimit) return;
         r = position;
     }
 }
