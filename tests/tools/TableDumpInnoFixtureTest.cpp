@@ -598,6 +598,71 @@ TEST(InnoRedundantRecords, EditedRecordsOfARealPage) {
     fs::remove_all(datadir);
 }
 
+// 2-byte end offsets on the real leaf page 64 of redundant_features/t_blob, whose second
+// record (id 2) holds tx and bl off the page (end offsets 0x4325 and 0x4639: the off-page
+// bit with 0x325 and 0x639) after the 17 bytes of id, DB_TRX_ID and DB_ROLL_PTR.
+TEST(InnoRedundantRecords, EditedTwoByteEndOffsets) {
+    const fs::path archive = fs::path(DRALVEK_FIXTURES) / "redundant";
+    if (!fs::exists(archive)) GTEST_SKIP() << "redundant fixture not unpacked";
+    constexpr std::size_t kRecord = 64 * 16384 + 180;
+    const std::string original = ReadFile(archive / "redundant_features" / "t_blob.ibd");
+    ASSERT_GT(original.size(), kRecord);
+    // End offset of field i (1-based) of the record, big-endian below its 6 header bytes.
+    auto endAt = [](int field) { return kRecord - 6 - 2 * static_cast<std::size_t>(field); };
+    auto end = [&](const std::string& b, int field) {
+        return static_cast<unsigned>(static_cast<unsigned char>(b[endAt(field)])) << 8 |
+               static_cast<unsigned char>(b[endAt(field) + 1]);
+    };
+    ASSERT_EQ(end(original, 4), 0x4325u);
+    ASSERT_EQ(end(original, 5), 0x4639u);
+    auto setEnd = [&](std::string& b, int field, unsigned v) {
+        b[endAt(field)] = static_cast<char>(v >> 8);
+        b[endAt(field) + 1] = static_cast<char>(v);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> edit;
+        std::vector<std::string> ids;
+        const char* tx;  // the text of id 2's tx, when it is shown
+    };
+    const Case cases[] = {
+        {"unchanged", [](std::string&) {}, {"1", "2", "3", "4", "5", "6"}, "Large Size Blob Data"},
+        {"tx's NULL bit", [&](std::string& b) { setEnd(b, 4, 0x8325); }, {"1", "2", "3", "4", "5", "6"}, "NULL"},
+        // 5 local bytes cannot hold a 20-byte reference to the rest.
+        {"off-page bit on 5 bytes", [&](std::string& b) { setEnd(b, 4, 0x4000 | (0x11 + 5)); },
+         {"1", "3", "4", "5", "6"}, nullptr},
+        {"last end offset past the page", [&](std::string& b) { setEnd(b, 6, 0x3FFF); },
+         {"1", "3", "4", "5", "6"}, nullptr},
+    };
+    const fs::path datadir = fs::temp_directory_path() / ("innodump-redundant2-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = original;
+        c.edit(bytes);
+        fs::remove_all(datadir);
+        fs::create_directories(datadir / "redundant_features");
+        fs::copy_file(archive / "redundant_features" / "t_blob.frm", datadir / "redundant_features" / "t_blob.frm");
+        {
+            std::ofstream out(datadir / "redundant_features" / "t_blob.ibd", std::ios::binary);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        CDralvekOstruneApp app;
+        CTableEngine engine;
+        CTableBrowser browser(engine);
+        browser.ShowTable(CString::FromUtf8((datadir / "redundant_features" / "t_blob").string()), u"t_blob",
+                          u"redundant_features/t_blob");
+        std::vector<std::string> shown;
+        for (const TableRow& row : engine.m_rows) {
+            shown.push_back(row[0].m_strValue.ToUtf8());
+            if (c.tx && shown.back() == "2") {
+                EXPECT_EQ(row[1].m_strValue.ToUtf8(), c.tx);
+            }
+        }
+        EXPECT_EQ(shown, c.ids);
+    }
+    fs::remove_all(datadir);
+}
+
 // A table with a tablespace of its own whose .ibd is missing: its root page number means
 // nothing in ibdata1, even where ibdata1 has an index page of that number.
 TEST(InnoPageFormats, MissingIbdIsNotLookedForInIbdata1) {
