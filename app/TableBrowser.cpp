@@ -236,7 +236,8 @@ void CTableBrowser::ReadInnoFirstPage(const CString& base, const CString& dictio
         m_bRowsSourceOpened = true;
         m_engine.m_nIbdPageSize = InnoTablespacePageSize(ibd);
         m_engine.m_nIbdPages = InnoPageCount(ibd, m_engine.m_nIbdPageSize);
-        // Not read: ROW_FORMAT=COMPRESSED pages (page size 0). The loss report belongs here.
+        // A loss: ROW_FORMAT=COMPRESSED pages (page size 0) are not read, the table shows
+        // no rows.
         if (m_engine.m_nIbdPageSize == 0) {
             m_engine.m_nIbdPageSize = INNO_PAGE_SIZE;
             return;
