@@ -7,8 +7,6 @@
 
 namespace {
 
-// A part's data ends before the page's 8-byte trailer.
-constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
 constexpr std::uint32_t kFilHeaderSize = 38;
 // The next page of the last part.
 constexpr std::uint32_t kNoNextPage = 0xFFFFFFFFu;
@@ -42,17 +40,19 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
         engine.m_context.ReportLoss(text);
     };
     if (!source.IsOpen()) return lost(0, u"its tablespace is not open");
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, source));
+    // A part's data ends before the page's 8-byte trailer.
+    const std::uint32_t pageDataEnd = buffer.Size() - 8;
     std::unordered_set<std::uint32_t> visited;
     std::uint64_t written = 0;
     while (written < total && page < pageCount && visited.insert(page).second) {
         buffer.Load(source, page);
         const std::uint16_t type = buffer.U16(24);
         if (type != INNO_PAGE_TYPE_BLOB && type != INNO_PAGE_TYPE_ALLOCATED) break;
-        if (offset < kFilHeaderSize || offset > kPageDataEnd - INNO_BLOB_PART_HEADER) break;
+        if (offset < kFilHeaderSize || offset > pageDataEnd - INNO_BLOB_PART_HEADER) break;
         std::uint32_t partLength = buffer.U32(offset);
         const std::uint32_t next = buffer.U32(offset + 4);
-        const std::uint32_t room = kPageDataEnd - offset - INNO_BLOB_PART_HEADER;
+        const std::uint32_t room = pageDataEnd - offset - INNO_BLOB_PART_HEADER;
         if (type == INNO_PAGE_TYPE_ALLOCATED &&
             (partLength == 0 || partLength > room || partLength > total - written ||
              (next != kNoNextPage && (next >= pageCount || visited.count(next) != 0))))

@@ -29,6 +29,15 @@ CString Number(std::uint64_t n) {
     return text;
 }
 
+CString Hex(std::uint32_t n) {
+    CString text;
+    text.Format(u"%X", static_cast<unsigned>(n));
+    return text;
+}
+
+// The smallest page a tablespace has.
+constexpr std::uint32_t kInnoMinPageSize = 4096;
+
 CString FileName(const CFile& file) {
     const std::string path = file.GetFilePath().ToUtf8();
     return CString::FromUtf8(std::filesystem::path(path).filename().string());
@@ -218,22 +227,42 @@ void CTableReader::OpenMyIsamData(const CString& myd) {
              Number(state.dataFileLength) + u"; the rows past the end are lost");
 }
 
+bool CTableReader::OpenIbdPages(const CString& path) {
+    CFile& ibd = m_engine.m_fileIbd;
+    m_engine.m_nIbdPages = 0;
+    m_engine.m_nIbdPageSize = INNO_PAGE_SIZE;
+    if (ibd.GetLength() < kInnoMinPageSize) {
+        Loss(FileName(path) + u": shorter than one page (" + Number(ibd.GetLength()) + u" bytes), no rows");
+        return false;
+    }
+    const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(ibd));
+    const std::uint32_t pageSize = InnoTablespacePageSize(ibd);
+    if (pageSize == 0) {
+        Loss(FileName(path) + u": ROW_FORMAT=COMPRESSED pages (" + Number(flags.physicalSize) +
+             u" bytes each, page size " + Number(flags.logicalSize) + u") are not read, no rows");
+        return false;
+    }
+    // Flags that name no page size, or one at which the pages do not carry their own
+    // numbers: the size found from the pages is a guess worth saying.
+    if (flags.logicalSize != pageSize)
+        Loss(FileName(path) + u": page 0's flags (0x" + Hex(flags.raw) + u") " +
+             (flags.logicalSize == 0 ? CString(u"name no page size") : u"name page size " + Number(flags.logicalSize)) +
+             u"; read as " + Number(pageSize) + u"-byte pages");
+    m_engine.m_nIbdPageSize = pageSize;
+    m_engine.m_nIbdPages = InnoPageCount(ibd, pageSize);
+    if (m_engine.m_nIbdPages == 0) {
+        Loss(FileName(path) + u": shorter than one page of " + Number(pageSize) + u" bytes (" +
+             Number(ibd.GetLength()) + u" bytes), no rows");
+        return false;
+    }
+    return true;
+}
+
 bool CTableReader::OpenIbd(const CString& path, const CString& dictionaryKey) {
     CFile& ibd = m_engine.m_fileIbd;
     if (!ibd.Open(path, CFile::modeRead | CFile::shareExclusive)) return false;
     m_bRowSourceOpened = true;
-    m_engine.m_nIbdPages = InnoPageCount(ibd);
-    if (m_engine.m_nIbdPages == 0) {
-        Loss(FileName(path) + u": shorter than one page (" + Number(ibd.GetLength()) + u" bytes), no rows");
-        return true;
-    }
-    // A tablespace of another page size is not read at all.
-    if (!IsSupportedInnoPageSize(ibd)) {
-        const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(ibd));
-        Loss(FileName(path) + u": page size " + Number(flags.logicalSize) + u" (physical " +
-             Number(flags.physicalSize) + u") is not read, no rows");
-        return true;
-    }
+    if (!OpenIbdPages(path)) return true;
     std::uint32_t leaf = 0;
     if (m_engine.m_fileIbdata.IsOpen()) {
         const std::uint64_t id = m_engine.FindTableId(dictionaryKey);
@@ -476,8 +505,9 @@ void CTableReader::ReadInnoPage(const PageBookmark& start, TablePageResult& resu
     // rows would give one page after another for ever: no table holds more rows than its
     // file has pages times the records a page can hold.
     const std::uint64_t pages = fromIbd ? m_engine.m_nIbdPages : m_engine.m_nIbdataPages;
+    const std::uint32_t pageSize = fromIbd ? m_engine.m_nIbdPageSize : m_engine.m_nIbdataPageSize;
     m_pageStarts.emplace(start.m_nPage, start.m_nOffset);
-    if ((m_pageStarts.size() - 1) * kRowsPerPage / (INNO_MAX_RECS_PER_PAGE + 1) >= pages) {
+    if ((m_pageStarts.size() - 1) * kRowsPerPage / (InnoMaxRecordsPerPage(pageSize) + 1) >= pages) {
         Loss(FileName(fromIbd ? m_engine.m_fileIbd : m_engine.m_fileIbdata) + u": the leaf chain gives more rows than " +
              Number(pages) + u" pages can hold; the walk stops at page " + Number(start.m_nPage));
         return;

@@ -75,6 +75,9 @@ private:
     void OpenMyIsam(const CString& base);
     void OpenInno(const CString& base, const CString& dictionaryKey);
     bool OpenIbd(const CString& path, const CString& dictionaryKey);
+    // The page size and count of the open .ibd; false (with the loss said) when its
+    // pages cannot be read.
+    bool OpenIbdPages(const CString& path);
     void ReadMyIsamPage(std::uint64_t start, TablePageResult& result);
     void FixedLengthWalk(std::uint64_t start, std::uint64_t length, TablePageResult& result);
     void DynamicRowWalk(std::uint64_t start, std::uint64_t length, TablePageResult& result);
