@@ -26,6 +26,9 @@ std::uint32_t PageDataEnd(const CInnoPageView& page) { return page.Size() - 8; }
 // every 16-bit link wraps by itself.
 std::uint32_t OffsetLimit(const CInnoPageView& page) { return page.Size(); }
 constexpr std::uint32_t kNoPage = 0xFFFFFFFFu;
+// MariaDB's page compression writes these types in place of the index page's.
+constexpr std::uint16_t kPageTypePageCompressed = 34354;
+constexpr std::uint16_t kPageTypePageCompressedEncrypted = 37401;
 constexpr std::uint8_t kRecDeletedFlag = 0x20;
 // The first record of the leftmost page of a level: on a leaf, only MariaDB's instant
 // ALTER metadata record carries it.
@@ -612,7 +615,10 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
         if (!InnoPageChecksumValid(buffer.Data(), buffer.Size(), fullCrc32))
             WalkLoss(engine, page, u"checksum mismatch, the page is damaged; what still parses is read");
         ParseFilHeader(buffer, engine.m_filHeader);
-        if (!IsIndexPageType(engine.m_filHeader.type)) {
+        if (engine.m_filHeader.type == kPageTypePageCompressed ||
+            engine.m_filHeader.type == kPageTypePageCompressedEncrypted) {
+            WalkLoss(engine, page, u"a page-compressed page, which is not read; its records are lost");
+        } else if (!IsIndexPageType(engine.m_filHeader.type)) {
             WalkLoss(engine, page, u"not an index page (type " + Number(engine.m_filHeader.type) +
                                        u"); its records are lost");
         } else {
