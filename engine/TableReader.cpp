@@ -350,6 +350,12 @@ void CTableReader::OpenInno(const CString& base, const CString& dictionaryKey) {
         Loss(ibdFailure);
         return;
     }
+    // ibdata1's page size when its page 0 names none, or a wrong one, was found from the
+    // pages themselves: a guess worth saying.
+    const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(m_engine.m_fileIbdata));
+    if (flags.logicalSize != m_engine.m_nIbdataPageSize || flags.physicalSize != flags.logicalSize)
+        Loss(u"ibdata1: page 0's flags (0x" + Hex(flags.raw) + u") do not name its page size; read as " +
+             Number(m_engine.m_nIbdataPageSize) + u"-byte pages");
     m_engine.BuildColumnsFromDictionary(id);
     const std::uint32_t root = m_engine.FindClusteredRootPage(id);
     const std::uint32_t leaf = root == 0 ? 0 : m_engine.DescendToLeafSystem(root);
