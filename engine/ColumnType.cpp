@@ -62,7 +62,9 @@ CString FormatColumnTypeName(const CTableEngine& engine, ColumnInfo column) {
     case MYSQL_TYPE_MEDIUM_BLOB: return binary ? u"MEDIUMBLOB" : u"MEDIUMTEXT";
     case MYSQL_TYPE_LONG_BLOB: return binary ? u"LONGBLOB" : u"LONGTEXT";
     case MYSQL_TYPE_BLOB: return binary ? u"BLOB" : u"TEXT";
-    case MYSQL_TYPE_VAR_STRING: return WithLength(binary ? u"BINARY" : u"CHAR", chars);
+    // The variable-length string of definitions older than MySQL 5.0 (.frm version 9 and
+    // before): the server names it VARCHAR, or VARBINARY for the binary collation.
+    case MYSQL_TYPE_VAR_STRING: return WithLength(binary ? u"VARBINARY" : u"VARCHAR", chars);
     case MYSQL_TYPE_STRING: return binary ? WithLength(u"BINARY", n) : WithLength(u"CHAR", chars);
     case MYSQL_TYPE_GEOMETRY:
         switch (column.m_nGeometryType) {

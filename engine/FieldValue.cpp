@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/Decoding.h"
+#include "platform/core/Charset.h"
 #include "platform/core/CodePage.h"
 #include "platform/core/NumberText.h"
 
@@ -650,7 +651,8 @@ TextCharset PageCharset(const CTableEngine& engine, std::uint32_t charsetId) {
     return set;
 }
 
-CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t count);
+CString DecodeText(const ReadContext& context, TextCharset set, std::uint32_t charsetId, const unsigned char* bytes,
+                   std::size_t count);
 
 CString StringText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
                    std::uint32_t count) {
@@ -659,13 +661,14 @@ CString StringText(const CTableEngine& engine, const ColumnInfo& column, const u
         if (!engine.m_context.IsSave() && count >= kDisplayBinaryLimit) return CString(u"0x<Binarydata>");
         return HexText(bytes, count);
     }
-    if (column.m_nType != MYSQL_TYPE_STRING) return DecodeText(set, bytes, count);
-    // CHAR is stored padded with spaces, which the server drops when it returns the value;
-    // every engine pads differently (bytes or characters), so the text is the same only
-    // without them.
+    if (column.m_nType != MYSQL_TYPE_STRING && column.m_nType != MYSQL_TYPE_VAR_STRING)
+        return DecodeText(engine.m_context, set, column.m_nCharset, bytes, count);
+    // CHAR (and the old variable-length string, stored like it) is padded with spaces,
+    // which the server drops when it returns the value; every engine pads differently
+    // (bytes or characters), so the text is the same only without them.
     if (set == TextCharset::Utf8 || set == TextCharset::Latin1 || set == TextCharset::Other)
         while (count > 0 && bytes[count - 1] == ' ') --count;
-    CString text = DecodeText(set, bytes, count);
+    CString text = DecodeText(engine.m_context, set, column.m_nCharset, bytes, count);
     if (!text.IsEmpty() && text[text.GetLength() - 1] == u' ') text.TrimRight(u' ');
     return text;
 }
@@ -678,7 +681,7 @@ CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const uns
         return CString(u"Large Blob Data");
     const TextCharset set = PageCharset(engine, column.m_nCharset);
     if (set == TextCharset::Binary) return HexText(bytes, count);
-    return DecodeText(set, bytes, count);
+    return DecodeText(engine.m_context, set, column.m_nCharset, bytes, count);
 }
 
 // ---- MyISAM record layout ----
@@ -942,12 +945,20 @@ TextCharset ClassifyCharset(const ReadContext& context, std::uint32_t charsetId)
 CString DecodeCharsetText(const ReadContext& context, std::uint32_t charsetId, const unsigned char* bytes,
                           std::size_t count) {
     if (!bytes || count == 0) return CString();
-    return DecodeText(ClassifyCharset(context, charsetId), bytes, count);
+    return DecodeText(context, ClassifyCharset(context, charsetId), charsetId, bytes, count);
 }
 
 namespace {
 
-CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t count) {
+// The server's decoder of the collation's character set, for the sets not read here
+// directly; null for an unknown collation or set.
+const charset::CServerCharset* ServerCharsetOf(const ReadContext& context, std::uint32_t charsetId) {
+    const CollationEntry* entry = context.FindCollation(charsetId);
+    return entry ? charset::FindServerCharset(entry->name2.View()) : nullptr;
+}
+
+CString DecodeText(const ReadContext& context, TextCharset set, std::uint32_t charsetId, const unsigned char* bytes,
+                   std::size_t count) {
     if (!bytes || count == 0) return CString();
     const char* text = reinterpret_cast<const char*>(bytes);
     CString out;
@@ -988,6 +999,7 @@ CString DecodeText(TextCharset set, const unsigned char* bytes, std::size_t coun
         return out;
     }
     case TextCharset::Other:
+        if (const charset::CServerCharset* server = ServerCharsetOf(context, charsetId)) return server->Decode(bytes, count);
         break;
     }
     return Utf8ToCString(text, count);

@@ -39,7 +39,8 @@ enum class TextCharset { Binary, Utf8, Latin1, Ucs2, Utf16, Utf16Le, Utf32, Othe
 TextCharset ClassifyCharset(const ReadContext& context, std::uint32_t charsetId);
 
 // Text of string bytes in the column's character set (every byte is kept, zero bytes
-// included; only the Other sets go through Utf8ToCString, which stops at a zero byte).
+// included). The Other sets are read by the server's own tables of the set; only a
+// collation or set unknown here goes through Utf8ToCString, which stops at a zero byte.
 CString DecodeCharsetText(const ReadContext& context, std::uint32_t charsetId, const unsigned char* bytes,
                           std::size_t count);
 

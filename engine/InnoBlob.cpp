@@ -7,17 +7,19 @@
 
 namespace {
 
-// A part's data ends before the page's 8-byte trailer.
-constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
 constexpr std::uint32_t kFilHeaderSize = 38;
+// The next page of the last part.
+constexpr std::uint32_t kNoNextPage = 0xFFFFFFFFu;
 
 // Hands the parts of the off-page chain named by the reference at the end of field to
 // sink, in chain order. The chain ends at its last part, at the total length, at a page
 // outside the file, at a page it has read before, or at a page that is no BLOB page, so
-// it reads each page of the tablespace at most once. A part that would reach past its
-// page is cut at the page end and ends the chain. File errors propagate. A chain that
-// ends before the total length is reported as a loss, and the engine's
-// m_bCellIncomplete is set for the cell being formatted.
+// it reads each page of the tablespace at most once. A page of type 0 (MySQL 5.0 did not
+// set the type of BLOB pages) is taken only when its part header fits the chain: a part
+// of data within the page and the value, and a next page in the file and not yet read.
+// A part that would reach past its BLOB page is cut at the page end and ends the chain.
+// File errors propagate. A chain that ends before the total length is reported as a
+// loss, and the engine's m_bCellIncomplete is set for the cell being formatted.
 template <typename Sink>
 void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint32_t count, Sink&& sink) {
     const unsigned char* ref = field + count - INNO_EXTERN_REF_SIZE;
@@ -38,16 +40,23 @@ void ReadExternParts(CTableEngine& engine, const unsigned char* field, std::uint
         engine.m_context.ReportLoss(text);
     };
     if (!source.IsOpen()) return lost(0, u"its tablespace is not open");
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, source));
+    // A part's data ends before the page's 8-byte trailer.
+    const std::uint32_t pageDataEnd = buffer.Size() - 8;
     std::unordered_set<std::uint32_t> visited;
     std::uint64_t written = 0;
     while (written < total && page < pageCount && visited.insert(page).second) {
         buffer.Load(source, page);
-        if (buffer.U16(24) != INNO_PAGE_TYPE_BLOB) break;
-        if (offset < kFilHeaderSize || offset > kPageDataEnd - INNO_BLOB_PART_HEADER) break;
+        const std::uint16_t type = buffer.U16(24);
+        if (type != INNO_PAGE_TYPE_BLOB && type != INNO_PAGE_TYPE_ALLOCATED) break;
+        if (offset < kFilHeaderSize || offset > pageDataEnd - INNO_BLOB_PART_HEADER) break;
         std::uint32_t partLength = buffer.U32(offset);
         const std::uint32_t next = buffer.U32(offset + 4);
-        const std::uint32_t room = kPageDataEnd - offset - INNO_BLOB_PART_HEADER;
+        const std::uint32_t room = pageDataEnd - offset - INNO_BLOB_PART_HEADER;
+        if (type == INNO_PAGE_TYPE_ALLOCATED &&
+            (partLength == 0 || partLength > room || partLength > total - written ||
+             (next != kNoNextPage && (next >= pageCount || visited.count(next) != 0))))
+            break;
         const bool cut = partLength > room;
         if (cut) partLength = room;
         if (partLength > total - written) partLength = static_cast<std::uint32_t>(total - written);

@@ -8,6 +8,8 @@
 inline constexpr std::uint32_t INNO_EXTERN_REF_SIZE = 20;
 inline constexpr std::uint32_t INNO_BLOB_PART_HEADER = 8;
 inline constexpr std::uint16_t INNO_PAGE_TYPE_BLOB = 10;
+// A page as allocated; MySQL 5.0 left its BLOB pages so.
+inline constexpr std::uint16_t INNO_PAGE_TYPE_ALLOCATED = 0;
 
 // Writes the whole value of an off-page field (its local prefix, then the parts of its
 // BLOB page chain) to <save folder>/blobdata/<counter> and sets out to that path; out is

@@ -1,6 +1,5 @@
 #include "engine/InnoDictionary.h"
 
-#include <bitset>
 #include <cstring>
 #include <unordered_set>
 
@@ -128,6 +127,31 @@ bool IsCharacterType(std::uint32_t mtype) {
     }
 }
 
+// The dictionary header (page 7) names the root pages of SYS_TABLES, SYS_COLUMNS and
+// SYS_INDEXES. With 16 KiB pages they are 8, 10 and 11; other page sizes place them
+// elsewhere (4 KiB: 8, 11, 12). A header that is no system page or names pages outside
+// the file leaves the roots as given.
+void ReadDictionaryRoots(CFile& file, std::uint32_t pageSize, std::uint64_t pageCount, std::uint32_t (&roots)[3]) {
+    constexpr std::uint32_t kDictHeaderPage = 7;
+    constexpr std::uint16_t kPageTypeSys = 6;
+    // After the FIL header: row id, table id, index id (8 bytes each), the largest space
+    // id and a retired mix id (4 each), then the roots of SYS_TABLES, its id index,
+    // SYS_COLUMNS, SYS_INDEXES and SYS_FIELDS.
+    constexpr std::uint32_t kTablesRoot = 38 + 32;
+    try {
+        CInnoPage header(pageSize);
+        if (kDictHeaderPage >= pageCount) return;
+        header.Load(file, kDictHeaderPage);
+        if (header.U16(24) != kPageTypeSys) return;
+        const std::uint32_t found[3] = {header.U32(kTablesRoot), header.U32(kTablesRoot + 8),
+                                        header.U32(kTablesRoot + 12)};
+        for (std::uint32_t page : found)
+            if (page == 0 || page >= pageCount) return;
+        for (int i = 0; i < 3; ++i) roots[i] = found[i];
+    } catch (const CFileException&) {
+    }
+}
+
 }  // namespace
 
 void LookupCollation(const ReadContext& context, std::uint32_t collation, std::uint32_t& mbminlen,
@@ -159,19 +183,19 @@ bool CTableEngine::LoadDictionary(CString path) {
     m_sysIndexes.clear();
     if (!m_fileIbdata.Open(path, CFile::modeRead | CFile::shareExclusive)) return false;
     try {
-        m_nIbdataPages = InnoPageCount(m_fileIbdata);
-        if (!IsSupportedInnoPageSize(m_fileIbdata)) {
-            // Another page size: nothing in the file can be read as 16 KiB pages.
-            m_nIbdataPages = 0;
-            return true;
-        }
+        m_nIbdataPageSize = InnoTablespacePageSize(m_fileIbdata);
+        // A system tablespace never has compressed pages; flags that say so are damaged.
+        if (m_nIbdataPageSize == 0) m_nIbdataPageSize = INNO_PAGE_SIZE;
+        m_nIbdataPages = InnoPageCount(m_fileIbdata, m_nIbdataPageSize);
     } catch (const CFileException&) {
         m_nIbdataPages = 0;
         return true;
     }
-    ReadDictionaryIndex(INNO_DICT_SYS_TABLES_ROOT, INNO_DICT_TABLES);
-    ReadDictionaryIndex(INNO_DICT_SYS_COLUMNS_ROOT, INNO_DICT_COLUMNS);
-    ReadDictionaryIndex(INNO_DICT_SYS_INDEXES_ROOT, INNO_DICT_INDEXES);
+    std::uint32_t roots[3] = {INNO_DICT_SYS_TABLES_ROOT, INNO_DICT_SYS_COLUMNS_ROOT, INNO_DICT_SYS_INDEXES_ROOT};
+    ReadDictionaryRoots(m_fileIbdata, m_nIbdataPageSize, m_nIbdataPages, roots);
+    ReadDictionaryIndex(roots[0], INNO_DICT_TABLES);
+    ReadDictionaryIndex(roots[1], INNO_DICT_COLUMNS);
+    ReadDictionaryIndex(roots[2], INNO_DICT_INDEXES);
     return true;
 }
 
@@ -179,7 +203,7 @@ bool CTableEngine::ReadDictionaryLeafChain(std::uint32_t page, int kind) {
     if (page == 0xFFFFFFFFu) return true;
     const std::uint64_t pageCount = m_nIbdataPages;
     std::unordered_set<std::uint32_t> visited;
-    CInnoPage buffer;
+    CInnoPage buffer(m_nIbdataPageSize);
     std::uint64_t count = 0;
     for (;;) {
         ++count;
@@ -191,9 +215,9 @@ bool CTableEngine::ReadDictionaryLeafChain(std::uint32_t page, int kind) {
         ParseFilHeader(buffer, fil);
         if (fil.type == INNO_PAGE_TYPE_INDEX && buffer.HasText(INNO_REDUNDANT_INFIMUM, "infimum")) {
             // Each origin is taken once: a next-record chain that cycles ends the page.
-            std::bitset<INNO_PAGE_SIZE> seen;
+            InnoOriginSet seen;
             std::uint16_t origin = buffer.U16(INNO_REDUNDANT_INFIMUM - 2u);
-            while (origin != 0 && origin < 0x4000 && !buffer.HasText(origin, "supremum")) {
+            while (origin != 0 && origin < buffer.Size() && !buffer.HasText(origin, "supremum")) {
                 if (seen.test(origin)) break;
                 seen.set(origin);
                 RedundantRecord rec;

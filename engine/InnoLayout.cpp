@@ -281,9 +281,9 @@ std::uint32_t CTableEngine::FindClusteredRootPage(std::uint64_t tableId) {
 }
 
 bool FindNodePtrChildOffset(const CTableEngine& e, const unsigned char* bytes, std::uint16_t origin,
-                            std::uint32_t& offset) {
+                            std::uint32_t& offset, std::uint32_t pageSize) {
     offset = 0;
-    const CInnoPageView page(bytes);
+    const CInnoPageView page(bytes, pageSize);
     std::uint32_t nullable = 0;
     for (const InnoColumnDef& d : e.m_innoColumns)
         if (!(d.prtype & INNO_PRTYPE_NOT_NULL)) ++nullable;
@@ -302,17 +302,16 @@ bool FindNodePtrChildOffset(const CTableEngine& e, const unsigned char* bytes, s
             sum += d.fixedLength;
             continue;
         }
-        if (!CInnoPageView::HasSigned(cursor, 1)) return false;
+        if (cursor < 0 || !page.Inside(static_cast<std::uint32_t>(cursor), 1)) return false;
         std::uint32_t length = page.U8(static_cast<std::uint32_t>(cursor--));
         if (InnoIsBigColumn(d) && (length & INNO_VARLEN_LONG_FLAG)) {
-            if (!CInnoPageView::HasSigned(cursor, 1)) return false;
+            if (cursor < 0 || !page.Inside(static_cast<std::uint32_t>(cursor), 1)) return false;
             length = (length & 0x3Fu) << 8 | page.U8(static_cast<std::uint32_t>(cursor--));
         }
         sum += length;
     }
     if (!sawTrxId) sum = 6;  // no layout: the record can only start with a row id
-    if (!CInnoPageView::Has(static_cast<std::uint32_t>(origin) + std::min<std::uint32_t>(sum, INNO_PAGE_SIZE), 4))
-        return false;
+    if (!page.Inside(static_cast<std::uint32_t>(origin) + std::min<std::uint32_t>(sum, page.Size()), 4)) return false;
     offset = sum;
     return true;
 }

@@ -41,7 +41,17 @@ std::vector<std::uint32_t> ClusteredKeyColumns(const CTableEngine& engine);
 
 // Offset from the origin of a COMPACT node-pointer record to its 4-byte child page
 // number, following the layout's clustered key. False when the record's length bytes
-// or the child number would lie outside the 16384-byte page. An offset of 0 is valid
-// (a key of empty strings); CTableEngine::GetNodePtrChildOffset returns 0 on failure.
+// or the child number would lie outside the page (pageSize bytes). An offset of 0 is
+// valid (a key of empty strings); CTableEngine::GetNodePtrChildOffset returns 0 on failure.
 bool FindNodePtrChildOffset(const CTableEngine& engine, const unsigned char* page, std::uint16_t origin,
-                            std::uint32_t& offset);
+                            std::uint32_t& offset, std::uint32_t pageSize = INNO_PAGE_SIZE);
+
+// Fields of the layout before the first non-key column: the key, DB_TRX_ID and
+// DB_ROLL_PTR. 0 when the layout has no DB_ROLL_PTR.
+std::uint32_t InnoFirstUserField(const std::vector<InnoColumnDef>& columns);
+// Puts the non-key fields (from firstUser on) in the order the records store them after
+// an instant DROP or reorder, from the field map the metadata record refers to (a
+// 4-byte count, then a 2-byte entry per field; dropped fields come back as fields that
+// no column receives). False, and the layout unchanged, when the map does not fit.
+bool ApplyInstantFieldMap(std::vector<InnoColumnDef>& columns, std::uint32_t firstUser,
+                          const std::vector<unsigned char>& map);

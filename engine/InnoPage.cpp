@@ -2,10 +2,12 @@
 
 #include <cstring>
 
-std::uint64_t InnoPageCount(const CFile& file) { return file.GetLength() >> 14; }
+std::uint64_t InnoPageCount(const CFile& file, std::uint32_t pageSize) {
+    return pageSize == 0 ? 0 : file.GetLength() / pageSize;
+}
 
 std::uint64_t CInnoPageView::Be(std::uint32_t offset, std::uint32_t count) const {
-    if (count > 8 || !Has(offset, count)) return 0;
+    if (count > 8 || !Inside(offset, count)) return 0;
     std::uint64_t v = 0;
     for (std::uint32_t i = 0; i < count; ++i) v = v << 8 | m_p[offset + i];
     return v;
@@ -13,24 +15,25 @@ std::uint64_t CInnoPageView::Be(std::uint32_t offset, std::uint32_t count) const
 
 bool CInnoPageView::HasText(std::uint32_t offset, const char* text) const {
     const auto n = static_cast<std::uint32_t>(std::strlen(text));
-    return Has(offset, n + 1) && std::memcmp(m_p + offset, text, n) == 0 && m_p[offset + n] == 0;
+    return Inside(offset, n + 1) && std::memcmp(m_p + offset, text, n) == 0 && m_p[offset + n] == 0;
 }
 
 bool CInnoPageView::HasBytes(std::uint32_t offset, const char* bytes, std::uint32_t count) const {
-    return Has(offset, count) && std::memcmp(m_p + offset, bytes, count) == 0;
+    return Inside(offset, count) && std::memcmp(m_p + offset, bytes, count) == 0;
 }
 
-CInnoPage::CInnoPage() : CInnoPageView(nullptr), m_buffer(new unsigned char[INNO_PAGE_SIZE]) {
+CInnoPage::CInnoPage(std::uint32_t pageSize)
+    : CInnoPageView(nullptr, pageSize), m_buffer(new unsigned char[pageSize]) {
     m_p = m_buffer.get();
     Clear();
 }
 
-void CInnoPage::Clear() { std::memset(m_buffer.get(), 0, INNO_PAGE_SIZE); }
+void CInnoPage::Clear() { std::memset(m_buffer.get(), 0, m_size); }
 
 std::uint32_t CInnoPage::Load(CFile& file, std::uint32_t page) {
     Clear();
-    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page)), CFile::begin);
-    return file.Read(m_buffer.get(), INNO_PAGE_SIZE);
+    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page, m_size)), CFile::begin);
+    return file.Read(m_buffer.get(), m_size);
 }
 
 void ParseFilHeader(const CInnoPageView& page, FilHeader& header) {
@@ -65,11 +68,12 @@ void ParseIndexPageHeader(const CInnoPageView& page, IndexPageHeader& header) {
     header.topSegOffset = page.U16(92);
 }
 
-void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index) {
+void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageHeader* index,
+                     std::uint32_t pageSize) {
     // A view needs a whole page behind it; only the header bytes are filled.
     unsigned char bytes[INNO_PAGE_SIZE];
     std::memset(bytes, 0, 94);
-    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page)), CFile::begin);
+    file.Seek(static_cast<std::int64_t>(InnoPagePosition(page, pageSize)), CFile::begin);
     file.Read(bytes, index ? 94 : 38);
     CInnoPageView view(bytes);
     ParseFilHeader(view, fil);
@@ -78,7 +82,7 @@ void ReadPageHeaders(CFile& file, std::uint32_t page, FilHeader& fil, IndexPageH
 
 bool ReadRedundantRecord(const CInnoPageView& page, std::uint16_t origin, RedundantRecord& record) {
     record = RedundantRecord();
-    if (origin < INNO_REDUNDANT_EXTRA_BYTES || !CInnoPageView::Has(origin, 0)) return false;
+    if (origin < INNO_REDUNDANT_EXTRA_BYTES || !page.Inside(origin, 0)) return false;
     record.origin = origin;
     record.infoBits = page.U8(origin - 6u) & 0xF0;
     const std::uint32_t v = page.U24(origin - 5u);
@@ -110,14 +114,17 @@ bool RedundantField(const CInnoPageView& page, const RedundantRecord& record, st
     if (!record.offsetsInside || field == 0 || field > record.nFields) return false;
     const std::uint32_t begin = RedundantEnd(page, record, field - 1);
     const std::uint32_t end = RedundantEnd(page, record, field);
-    if (end < begin || !CInnoPageView::Has(record.origin + begin, end - begin)) return false;
+    if (end < begin || !page.Inside(record.origin + begin, end - begin)) return false;
     start = begin;
     length = end - begin;
     return true;
 }
 
 std::uint32_t GetRedundantNodePtrChild(const unsigned char* bytes, std::uint16_t origin) {
-    CInnoPageView page(bytes);
+    return RedundantNodePtrChild(CInnoPageView(bytes), origin);
+}
+
+std::uint32_t RedundantNodePtrChild(const CInnoPageView& page, std::uint16_t origin) {
     RedundantRecord record;
     if (!ReadRedundantRecord(page, origin, record) || record.nFields == 0) return 0;
     std::uint32_t start = 0, length = 0;
@@ -156,18 +163,55 @@ std::uint32_t ReadFspFlags(CFile& file) {
            static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3];
 }
 
-bool IsSupportedInnoPageSize(CFile& file) {
+namespace {
+
+// Pages 1 to 3 of every tablespace (the change-buffer bitmap, the segment inodes, then the
+// change-buffer header or the first index root) are written when it is created, each
+// with its own number in its FIL header. 0: the file is too short to tell, 1: pages 1 to
+// 3 carry their numbers at this size, -1: they do not.
+int PagesCarryTheirNumbers(CFile& file, std::uint32_t pageSize) {
+    if (file.GetLength() < 4ull * pageSize) return 0;
+    for (std::uint32_t page = 1; page <= 3; ++page) {
+        unsigned char number[4] = {};
+        file.Seek(static_cast<std::int64_t>(InnoPagePosition(page, pageSize)) + 4, CFile::begin);
+        if (file.Read(number, 4) != 4) return 0;
+        const std::uint32_t v = static_cast<std::uint32_t>(number[0]) << 24 |
+                                static_cast<std::uint32_t>(number[1]) << 16 |
+                                static_cast<std::uint32_t>(number[2]) << 8 | number[3];
+        if (v != page) return -1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::uint32_t InnoTablespacePageSize(CFile& file) {
     const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(file));
-    if (flags.logicalSize == 0 || flags.physicalSize == 0) return true;
-    return flags.logicalSize == INNO_PAGE_SIZE && flags.physicalSize == INNO_PAGE_SIZE &&
-           (flags.fullCrc32 || ((flags.raw >> 1) & 0xFu) == 0);
+    // Not read: compressed pages (a zip size in the flags). The caller reports the table
+    // as unread.
+    if (flags.logicalSize != 0 && flags.physicalSize != 0 &&
+        (flags.physicalSize != flags.logicalSize || (!flags.fullCrc32 && ((flags.raw >> 1) & 0xFu) != 0)))
+        return 0;
+    const std::uint32_t stated = flags.logicalSize != 0 ? flags.logicalSize : INNO_PAGE_SIZE;
+    // A damaged page 0 states no size or a wrong one: the size at which the first pages
+    // carry their own numbers is the tablespace's.
+    if (PagesCarryTheirNumbers(file, stated) >= 0) return stated;
+    for (std::uint32_t size : {16384u, 4096u, 8192u, 32768u, 65536u})
+        if (size != stated && PagesCarryTheirNumbers(file, size) > 0) return size;
+    return stated;
+}
+
+bool IsSupportedInnoPageSize(CFile& file) { return InnoTablespacePageSize(file) != 0; }
+
+std::uint32_t InnoFilePageSize(const CTableEngine& engine, const CFile& file) {
+    return &file == &engine.m_fileIbd ? engine.m_nIbdPageSize : engine.m_nIbdataPageSize;
 }
 
 bool CTableEngine::ReadDictionaryIndex(std::uint64_t page, int kind) {
     if (page > 0xFFFFFFFFull) return false;
     try {
         IndexPageHeader index;
-        ReadPageHeaders(m_fileIbdata, static_cast<std::uint32_t>(page), m_filHeader, &index);
+        ReadPageHeaders(m_fileIbdata, static_cast<std::uint32_t>(page), m_filHeader, &index, m_nIbdataPageSize);
         if (m_filHeader.type != INNO_PAGE_TYPE_INDEX) return false;
         if (index.level == 0) {
             ReadDictionaryLeafChain(static_cast<std::uint32_t>(page), kind);
@@ -186,10 +230,10 @@ std::uint32_t CTableEngine::DescendDictionaryToLeaf(std::uint32_t page) {
     // leads back up or sideways ends the descent instead of looping.
     std::uint32_t parentLevel = 0;
     bool first = true;
-    CInnoPage buffer;
+    CInnoPage buffer(m_nIbdataPageSize);
     for (;;) {
         IndexPageHeader index;
-        ReadPageHeaders(m_fileIbdata, page, m_filHeader, &index);
+        ReadPageHeaders(m_fileIbdata, page, m_filHeader, &index, m_nIbdataPageSize);
         if (m_filHeader.type != INNO_PAGE_TYPE_INDEX) return 0;
         if (!first && index.level >= parentLevel) return 0;
         if (index.level == 0) return page;
@@ -198,9 +242,9 @@ std::uint32_t CTableEngine::DescendDictionaryToLeaf(std::uint32_t page) {
         buffer.Load(m_fileIbdata, page);
         if (!buffer.HasText(INNO_REDUNDANT_INFIMUM, "infimum")) return 0;
         const std::uint16_t firstRecord = buffer.U16(INNO_REDUNDANT_INFIMUM - 2u);
-        if (firstRecord >= 0x4000) return 0;
+        if (firstRecord >= buffer.Size()) return 0;
         if (buffer.HasText(firstRecord, "supremum")) return 0;
-        const std::uint32_t child = GetRedundantNodePtrChild(buffer.Data(), firstRecord);
+        const std::uint32_t child = RedundantNodePtrChild(buffer, firstRecord);
         if (child == 0 || child >= m_nIbdataPages) return 0;
         page = child;
     }

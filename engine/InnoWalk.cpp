@@ -12,6 +12,7 @@
 #include "engine/InnoFieldValue.h"
 #include "engine/InnoLayout.h"
 #include "engine/InnoPage.h"
+#include "engine/InnoRedundant.h"
 #include "engine/TableEngine.h"
 
 namespace {
@@ -19,9 +20,15 @@ namespace {
 // Every user record, header included, lies between the end of the supremum and the
 // 8-byte trailer that closes the page.
 constexpr std::uint32_t kUserHeapStart = INNO_COMPACT_SUPREMUM + 8;
-constexpr std::uint32_t kPageDataEnd = INNO_PAGE_SIZE - 8;
-constexpr std::uint32_t kOffsetLimit = 0x4000;
+std::uint32_t PageDataEnd(const CInnoPageView& page) { return page.Size() - 8; }
+// Record offsets lie below the page size; for pages up to 32 KiB a next-record link
+// above it runs backwards (the offset arithmetic wraps at the page size), on 64 KiB pages
+// every 16-bit link wraps by itself.
+std::uint32_t OffsetLimit(const CInnoPageView& page) { return page.Size(); }
 constexpr std::uint32_t kNoPage = 0xFFFFFFFFu;
+// MariaDB's page compression writes these types in place of the index page's.
+constexpr std::uint16_t kPageTypePageCompressed = 34354;
+constexpr std::uint16_t kPageTypePageCompressedEncrypted = 37401;
 constexpr std::uint8_t kRecDeletedFlag = 0x20;
 // The first record of the leftmost page of a level: on a leaf, only MariaDB's instant
 // ALTER metadata record carries it.
@@ -149,7 +156,8 @@ bool ShapeOf(const CTableEngine& engine, const CInnoPageView& page, std::uint32_
 bool CutRecord(const CInnoPageView& page, std::uint32_t r, std::uint32_t extent, const RecordPlan& plan,
                const RecordShape& shape, std::vector<FieldSlice>& slices) {
     const std::uint32_t below = INNO_COMPACT_EXTRA_BYTES + shape.countBytes;
-    if (r < kUserHeapStart + below + shape.nullBytes || r > kPageDataEnd) return false;
+    const std::uint32_t dataEnd = PageDataEnd(page);
+    if (r < kUserHeapStart + below + shape.nullBytes || r > dataEnd) return false;
     const unsigned char* p = page.Data();
     std::uint32_t nullByte = r - below - 1;
     unsigned mask = 1;
@@ -194,7 +202,7 @@ bool CutRecord(const CInnoPageView& page, std::uint32_t r, std::uint32_t extent,
                 if (s.offPage && length < INNO_EXTERN_REF_SIZE) return false;
             }
         }
-        if (length > kPageDataEnd - data) return false;
+        if (length > dataEnd - data) return false;
         s.kind = FieldSlice::Data;
         s.offset = data;
         s.length = length;
@@ -271,19 +279,21 @@ void NoteBatchFull(CTableEngine& engine, std::uint32_t page, std::uint32_t offse
 // comes back to a record already read on this page ends there.
 void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint32_t pageNo, std::uint32_t start,
                      bool ibdFamily, const RecordPlan& plan, std::vector<FieldSlice>& slices,
-                     std::bitset<INNO_PAGE_SIZE>& seen) {
+                     InnoOriginSet& seen) {
     seen.reset();
     bool backwardMet = false;
     std::uint32_t r = start;
     std::uint32_t visited = 0;
+    const std::uint32_t offsetLimit = OffsetLimit(page);
+    const std::uint32_t maxRecords = InnoMaxRecordsPerPage(page.Size());
     auto chainBroken = [&](const char16_t* why) {
         WalkLoss(engine, pageNo, u"the record chain breaks at offset " + Number(r) + u" (" + why +
                                      u"); the page's later records are lost");
     };
     for (;;) {
         if (r == INNO_COMPACT_SUPREMUM) return;
-        if (r < INNO_COMPACT_SUPREMUM || r >= kOffsetLimit) return chainBroken(u"a link outside the records");
-        if (visited > INNO_MAX_RECS_PER_PAGE) return chainBroken(u"more records than a page holds");
+        if (r < INNO_COMPACT_SUPREMUM || r >= offsetLimit) return chainBroken(u"a link outside the records");
+        if (visited > maxRecords) return chainBroken(u"more records than a page holds");
         ++visited;
         if (seen.test(r)) return chainBroken(u"a link back to a record read before");
         seen.set(r);
@@ -291,19 +301,19 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
         if (r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return chainBroken(u"a record inside the page header");
 
         const std::uint32_t v = page.U16(r - 2);
-        std::uint32_t link = 0;  // 0x4000: no record follows on this page
+        std::uint32_t link = 0;  // the page size: no record follows on this page
         std::uint32_t next = 0;
         std::uint32_t extent = 0;
-        if (v <= kOffsetLimit) {
+        if (v <= offsetLimit) {
             link = v;
             next = r + v;
             // A record linked to itself still has its fields; only its chain is broken.
-            extent = ((ibdFamily && backwardMet) || v == 0) ? kOffsetLimit - r : v;
+            extent = ((ibdFamily && backwardMet) || v == 0) ? offsetLimit - r : v;
         } else {
-            const std::uint32_t t = r + (v & 0x3FFF);
-            link = t <= kOffsetLimit ? t : t - kOffsetLimit;
+            const std::uint32_t t = r + (v & (offsetLimit - 1));
+            link = t <= offsetLimit ? t : t - offsetLimit;
             next = link;
-            extent = kOffsetLimit - r;
+            extent = offsetLimit - r;
             backwardMet = true;
         }
 
@@ -328,8 +338,8 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             }
         }
 
-        if (link >= kOffsetLimit) {
-            if (engine.m_rows.size() >= kRowsPerPage) NoteBatchFull(engine, pageNo, kOffsetLimit);
+        if (link >= offsetLimit) {
+            if (engine.m_rows.size() >= kRowsPerPage) NoteBatchFull(engine, pageNo, InnoPageEndMarker(page.Size()));
             return;
         }
         const std::uint32_t position = next & 0xFFFF;
@@ -337,7 +347,7 @@ void ReadPageRecords(CTableEngine& engine, const CInnoPageView& page, std::uint3
             NoteBatchFull(engine, pageNo, position);
             return;
         }
-        if (position >= kOffsetLimit) return chainBroken(u"a link past the page");
+        if (position >= offsetLimit) return chainBroken(u"a link past the page");
         r = position;
     }
 }
@@ -473,10 +483,10 @@ bool ReadFieldMap(CTableEngine& engine, const CInnoPageView& leaf, std::uint32_t
                     length = (static_cast<std::uint32_t>(b1 & 0x3F) << 8) | leaf.U8(--lengthCursor);
                 }
             }
-            if (length > kPageDataEnd - data) return false;
+            if (length > PageDataEnd(leaf) - data) return false;
             data += length;
         }
-        if (INNO_EXTERN_REF_SIZE > kPageDataEnd - data) return false;
+        if (INNO_EXTERN_REF_SIZE > PageDataEnd(leaf) - data) return false;
         std::vector<unsigned char> map;
         const std::uint8_t savedReading = engine.m_bReadingIbd;
         engine.m_bReadingIbd = fromIbd ? 1 : 0;
@@ -503,7 +513,7 @@ void ReadInstantMetadata(CTableEngine& engine, const CInnoPageView& leaf, bool f
     InnoInstantState& instant = engine.m_innoInstant;
     if (!instant.active || !HasCompactSystemRecords(leaf)) return;
     const std::uint32_t r = static_cast<std::uint16_t>(leaf.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
-    if (r <= INNO_COMPACT_SUPREMUM || r >= kOffsetLimit || r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
+    if (r <= INNO_COMPACT_SUPREMUM || r >= OffsetLimit(leaf) || r < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return;
     const std::uint8_t info = leaf.U8(r - 5);
     if (!(info & kRecMinRecFlag) || (leaf.U8(r - 3) & 0x07) != kRecStatusInstant) return;
     std::uint32_t added = 0, countBytes = 0;
@@ -538,7 +548,7 @@ void ReadInstantMetadata(CTableEngine& engine, const CInnoPageView& leaf, bool f
     shape.countBytes = countBytes;
     shape.nullBytes = BitmapBytes(plan.nullableBefore[shape.fields]);
     std::vector<FieldSlice> slices(plan.fields.size());
-    if (!CutRecord(leaf, r, kOffsetLimit - r, plan, shape, slices)) return;
+    if (!CutRecord(leaf, r, OffsetLimit(leaf) - r, plan, shape, slices)) return;
     for (std::size_t i = 0, field = 0; i < plan.fields.size(); ++i) {
         if (plan.fields[i].column == kMetadataRefField) continue;
         InnoFieldDefault& d = instant.defaults[field++];
@@ -561,9 +571,9 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
     // A bookmark inside a leaf page resumes there; offset 0 starts at the first record.
     std::uint32_t resumeAt = offset;
 
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, file));
     std::vector<FieldSlice> slices(plan.fields.size());
-    std::bitset<INNO_PAGE_SIZE> seen;
+    InnoOriginSet seen;
     // A damaged chain that comes back to a page of this walk ends it; the set holds at
     // most the pages of the file.
     std::unordered_set<std::uint32_t> visitedPages;
@@ -602,10 +612,13 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
             chainCut(u"page " + Number(page) + u" cannot be read (" + CString::FromUtf8(e.what()) + u")");
             break;
         }
-        if (!InnoPageChecksumValid(buffer.Data(), INNO_PAGE_SIZE, fullCrc32))
+        if (!InnoPageChecksumValid(buffer.Data(), buffer.Size(), fullCrc32))
             WalkLoss(engine, page, u"checksum mismatch, the page is damaged; what still parses is read");
         ParseFilHeader(buffer, engine.m_filHeader);
-        if (!IsIndexPageType(engine.m_filHeader.type)) {
+        if (engine.m_filHeader.type == kPageTypePageCompressed ||
+            engine.m_filHeader.type == kPageTypePageCompressedEncrypted) {
+            WalkLoss(engine, page, u"a page-compressed page, which is not read; its records are lost");
+        } else if (!IsIndexPageType(engine.m_filHeader.type)) {
             WalkLoss(engine, page, u"not an index page (type " + Number(engine.m_filHeader.type) +
                                        u"); its records are lost");
         } else {
@@ -624,7 +637,7 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
                 std::uint32_t start =
                     resumed ? resumeAt
                             : static_cast<std::uint16_t>(buffer.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
-                if (start < INNO_RECORD_START_LIMIT) {
+                if (start < buffer.Size() - 8) {
                     if (start == INNO_COMPACT_SUPREMUM || buffer.HasBytes(start, "supremum", 8)) {
                         // An empty first leaf is an empty table.
                         if (!resumed && firstPage) return true;
@@ -634,8 +647,12 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
                 } else if (!resumed) {
                     WalkLoss(engine, page, u"the first record's link is damaged; the page's records are lost");
                 }
+            } else if (IsRedundantIndexPage(buffer)) {
+                if (ReadRedundantLeafPage(engine, buffer, page, resumeAt, seen) == RedundantPageRead::EmptyTable &&
+                    firstPage)
+                    return true;
             } else {
-                WalkLoss(engine, page, u"records not in the COMPACT or DYNAMIC format are not read");
+                WalkLoss(engine, page, u"records not in the REDUNDANT, COMPACT or DYNAMIC format are not read");
             }
         }
         if (engine.m_bBatchFull) return true;
@@ -655,7 +672,7 @@ bool WalkLeaves(CTableEngine& engine, CFile& file, std::uint64_t pageCount, bool
 }
 
 std::uint32_t DescendToLeaf(CTableEngine& engine, CFile& file, std::uint64_t pageCount, std::uint32_t page) {
-    CInnoPage buffer;
+    CInnoPage buffer(InnoFilePageSize(engine, file));
     engine.m_innoInstant = InnoInstantState();
     bool first = true;
     std::uint16_t parentLevel = 0;
@@ -673,26 +690,33 @@ std::uint32_t DescendToLeaf(CTableEngine& engine, CFile& file, std::uint64_t pag
             if (!first && (index.level >= parentLevel || index.indexId != indexId)) return 0;
             if (first) ReadInstantRoot(engine, buffer, index);
             if (index.level == 0) {
-                ReadInstantMetadata(engine, buffer, &file == &engine.m_fileIbd);
+                if (IsRedundantIndexPage(buffer)) ReadRedundantInstantMetadata(engine, buffer, &file == &engine.m_fileIbd);
+                else ReadInstantMetadata(engine, buffer, &file == &engine.m_fileIbd);
                 return page;
             }
             first = false;
             parentLevel = index.level;
             indexId = index.indexId;
 
+            if (IsRedundantIndexPage(buffer)) {
+                page = RedundantLeftmostChild(buffer);
+                if (page == 0) return 0;
+                continue;
+            }
             if (!HasCompactSystemRecords(buffer)) return 0;
             const std::uint32_t firstRecord =
                 static_cast<std::uint16_t>(buffer.U16(INNO_COMPACT_INFIMUM - 2u) + INNO_COMPACT_INFIMUM);
-            if (firstRecord >= kOffsetLimit) return 0;
+            if (firstRecord >= OffsetLimit(buffer)) return 0;
             if (firstRecord <= INNO_COMPACT_SUPREMUM || buffer.HasBytes(firstRecord, "supremum", 8)) return 0;
             if (firstRecord < kUserHeapStart + INNO_COMPACT_EXTRA_BYTES) return 0;
             if ((buffer.U8(firstRecord - 3) & 0x07) != kRecStatusNodePtr) return 0;
             // A key of empty strings puts the child number right at the origin, so the
             // offset itself may be 0.
             std::uint32_t off = 0;
-            if (!FindNodePtrChildOffset(engine, buffer.Data(), static_cast<std::uint16_t>(firstRecord), off))
+            if (!FindNodePtrChildOffset(engine, buffer.Data(), static_cast<std::uint16_t>(firstRecord), off,
+                                        buffer.Size()))
                 return 0;
-            if (off > INNO_PAGE_SIZE || !CInnoPageView::Has(firstRecord + off, 4)) return 0;
+            if (off > buffer.Size() || !buffer.Inside(firstRecord + off, 4)) return 0;
             page = buffer.U32(firstRecord + off);
         }
     } catch (const CFileException&) {
@@ -716,4 +740,11 @@ bool CTableEngine::ReadLeafRowsIbd(std::uint32_t page, std::uint16_t offset) {
 
 bool CTableEngine::ReadLeafRowsSystem(std::uint32_t page, std::uint16_t offset) {
     return WalkLeaves(*this, m_fileIbdata, m_nIbdataPages, false, page, offset);
+}
+
+std::uint32_t InnoFirstUserField(const std::vector<InnoColumnDef>& columns) { return FirstUserField(columns); }
+
+bool ApplyInstantFieldMap(std::vector<InnoColumnDef>& columns, std::uint32_t firstUser,
+                          const std::vector<unsigned char>& map) {
+    return ApplyFieldMap(columns, firstUser, map);
 }

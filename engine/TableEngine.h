@@ -407,6 +407,9 @@ public:
     std::uint8_t m_nDbType = 0;
     std::uint64_t m_nIbdataPages = 0;
     std::uint64_t m_nIbdPages = 0;
+    // Page sizes of ibdata1 and the open .ibd, from their tablespace flags.
+    std::uint32_t m_nIbdataPageSize = INNO_PAGE_SIZE;
+    std::uint32_t m_nIbdPageSize = INNO_PAGE_SIZE;
     std::uint8_t m_bReadingIbd = 0;
     std::uint32_t m_nShownPage = 0;
     std::uint8_t m_bNoBookmark = 0;

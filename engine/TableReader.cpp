@@ -29,6 +29,15 @@ CString Number(std::uint64_t n) {
     return text;
 }
 
+CString Hex(std::uint32_t n) {
+    CString text;
+    text.Format(u"%X", static_cast<unsigned>(n));
+    return text;
+}
+
+// The smallest page a tablespace has.
+constexpr std::uint32_t kInnoMinPageSize = 4096;
+
 CString FileName(const CFile& file) {
     const std::string path = file.GetFilePath().ToUtf8();
     return CString::FromUtf8(std::filesystem::path(path).filename().string());
@@ -157,6 +166,7 @@ bool CTableReader::Open(const CString& base, const CString& dictionaryKey) {
         CFile probe;
         if (!probe.Open(frm, CFile::modeRead)) {
             Loss(CannotOpen(frm, probe));
+            if (const CString why = DescribeIbdWithoutFrm(base); !why.IsEmpty()) Loss(why);
             return false;
         }
     }
@@ -201,14 +211,20 @@ void CTableReader::OpenMyIsamData(const CString& myd) {
     m_countedStarts.clear();
     m_nRowsCounted = 0;
     m_bCountChecked = false;
+    m_bPacked = false;
     if (!file.Open(myd, CFile::modeRead | CFile::shareExclusive)) {
         Loss(CannotOpen(myd, file));
         return;
     }
     m_bRowSourceOpened = true;
     m_first = PageBookmark{0, 0};
-    if (m_engine.m_nRowFormat == kRowFormatCompressed) {
-        Loss(FileName(myd) + u": compressed MyISAM rows are not read");
+    // myisampack marks the index header and starts the data file with its own magic;
+    // either is enough (the index file may be missing or damaged).
+    unsigned char magic[4] = {};
+    const bool packedMagic = file.Read(magic, 4) == 4 && magic[0] == 0xFE && magic[1] == 0xFE && magic[2] == 0x08;
+    if (m_engine.m_nRowFormat == kRowFormatCompressed || packedMagic) {
+        m_bPacked = true;
+        Loss(FileName(myd) + u": compressed MyISAM rows (packed by myisampack) are not read, no rows");
         return;
     }
     const MyIsamState& state = m_engine.m_myiState;
@@ -218,22 +234,74 @@ void CTableReader::OpenMyIsamData(const CString& myd) {
              Number(state.dataFileLength) + u"; the rows past the end are lost");
 }
 
+CString DescribeIbdWithoutFrm(const CString& base) {
+    const CString path = FindTableFile(base, u".ibd");
+    CFile ibd;
+    if (!ibd.Open(path, CFile::modeRead)) return CString();
+    // MySQL 8.0 and later keep the definition in the tablespace's SDI pages (type 17853,
+    // the index at page 3) and say so in bit 14 of the flags; they write no .frm.
+    constexpr std::uint32_t kSdiFlag = 1u << 14;
+    constexpr std::uint16_t kPageTypeSdi = 17853;
+    bool sdi = false;
+    try {
+        const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(ibd));
+        const std::uint32_t pageSize = flags.physicalSize != 0 ? flags.physicalSize : INNO_PAGE_SIZE;
+        sdi = !flags.fullCrc32 && (flags.raw & kSdiFlag) != 0;
+        unsigned char type[2] = {};
+        ibd.Seek(static_cast<std::int64_t>(3) * pageSize + 24, CFile::begin);
+        if (ibd.Read(type, 2) == 2 && (type[0] << 8 | type[1]) == kPageTypeSdi) sdi = true;
+    } catch (const CFileException&) {
+    }
+    if (sdi)
+        return FileName(path) + u": a MySQL 8.0 or later tablespace, its table definition is inside the .ibd (no "
+                                u".frm); such tables are not read, no rows";
+    return FileName(path) + u" is there without its .frm: MySQL 8.0 and later keep the definition inside the "
+                            u".ibd, and such tables are not read; no rows";
+}
+
+bool CTableReader::OpenIbdPages(const CString& path) {
+    CFile& ibd = m_engine.m_fileIbd;
+    m_engine.m_nIbdPages = 0;
+    m_engine.m_nIbdPageSize = INNO_PAGE_SIZE;
+    if (ibd.GetLength() < kInnoMinPageSize) {
+        Loss(FileName(path) + u": shorter than one page (" + Number(ibd.GetLength()) + u" bytes), no rows");
+        return false;
+    }
+    const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(ibd));
+    const std::uint32_t pageSize = InnoTablespacePageSize(ibd);
+    if (pageSize == 0) {
+        Loss(FileName(path) + u": ROW_FORMAT=COMPRESSED pages (" + Number(flags.physicalSize) +
+             u" bytes each, page size " + Number(flags.logicalSize) + u") are not read, no rows");
+        return false;
+    }
+    // Flags that name no page size, or one at which the pages do not carry their own
+    // numbers: the size found from the pages is a guess worth saying.
+    if (flags.logicalSize != pageSize)
+        Loss(FileName(path) + u": page 0's flags (0x" + Hex(flags.raw) + u") " +
+             (flags.logicalSize == 0 ? CString(u"name no page size") : u"name page size " + Number(flags.logicalSize)) +
+             u"; read as " + Number(pageSize) + u"-byte pages");
+    // MariaDB's page compression (PAGE_COMPRESSED=1): each page is compressed on its own,
+    // named in bit 16 of the flags, or bits 5-7 (the algorithm) in the full_crc32 layout.
+    const bool pageCompressed =
+        flags.fullCrc32 ? ((flags.raw >> 5) & 7u) != 0 : (flags.raw & (1u << 16)) != 0;
+    if (pageCompressed)
+        Loss(FileName(path) + u": page-compressed tablespace (PAGE_COMPRESSED=1); its compressed pages are not "
+                              u"read");
+    m_engine.m_nIbdPageSize = pageSize;
+    m_engine.m_nIbdPages = InnoPageCount(ibd, pageSize);
+    if (m_engine.m_nIbdPages == 0) {
+        Loss(FileName(path) + u": shorter than one page of " + Number(pageSize) + u" bytes (" +
+             Number(ibd.GetLength()) + u" bytes), no rows");
+        return false;
+    }
+    return true;
+}
+
 bool CTableReader::OpenIbd(const CString& path, const CString& dictionaryKey) {
     CFile& ibd = m_engine.m_fileIbd;
     if (!ibd.Open(path, CFile::modeRead | CFile::shareExclusive)) return false;
     m_bRowSourceOpened = true;
-    m_engine.m_nIbdPages = InnoPageCount(ibd);
-    if (m_engine.m_nIbdPages == 0) {
-        Loss(FileName(path) + u": shorter than one page (" + Number(ibd.GetLength()) + u" bytes), no rows");
-        return true;
-    }
-    // A tablespace of another page size is not read at all.
-    if (!IsSupportedInnoPageSize(ibd)) {
-        const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(ibd));
-        Loss(FileName(path) + u": page size " + Number(flags.logicalSize) + u" (physical " +
-             Number(flags.physicalSize) + u") is not read, no rows");
-        return true;
-    }
+    if (!OpenIbdPages(path)) return true;
     std::uint32_t leaf = 0;
     if (m_engine.m_fileIbdata.IsOpen()) {
         const std::uint64_t id = m_engine.FindTableId(dictionaryKey);
@@ -282,6 +350,12 @@ void CTableReader::OpenInno(const CString& base, const CString& dictionaryKey) {
         Loss(ibdFailure);
         return;
     }
+    // ibdata1's page size when its page 0 names none, or a wrong one, was found from the
+    // pages themselves: a guess worth saying.
+    const InnoSpaceFlags flags = DecodeFspFlags(ReadFspFlags(m_engine.m_fileIbdata));
+    if (flags.logicalSize != m_engine.m_nIbdataPageSize || flags.physicalSize != flags.logicalSize)
+        Loss(u"ibdata1: page 0's flags (0x" + Hex(flags.raw) + u") do not name its page size; read as " +
+             Number(m_engine.m_nIbdataPageSize) + u"-byte pages");
     m_engine.BuildColumnsFromDictionary(id);
     const std::uint32_t root = m_engine.FindClusteredRootPage(id);
     const std::uint32_t leaf = root == 0 ? 0 : m_engine.DescendToLeafSystem(root);
@@ -321,7 +395,7 @@ bool CTableReader::ReadPage(const PageBookmark& start, TablePageResult& result) 
 void CTableReader::CheckMyIsamCount() {
     const MyIsamState& state = m_engine.m_myiState;
     // Only a read of every page from the first on has seen every row.
-    if (m_bCountChecked || !state.known || m_countedStarts.count(0) == 0) return;
+    if (m_bCountChecked || m_bPacked || !state.known || m_countedStarts.count(0) == 0) return;
     m_bCountChecked = true;
     if (m_nRowsCounted < state.records)
         Loss(FileName(m_engine.m_fileMyd) + u": the index header counts " + Number(state.records) +
@@ -329,6 +403,7 @@ void CTableReader::CheckMyIsamCount() {
 }
 
 void CTableReader::ReadMyIsamPage(std::uint64_t start, TablePageResult& result) {
+    if (m_bPacked) return;
     const std::uint64_t length = m_engine.m_fileMyd.GetLength();
     if (m_engine.m_nRowFormat == kRowFormatDynamic) DynamicRowWalk(start, length, result);
     else if (m_engine.m_nRowFormat == kRowFormatFixed) FixedLengthWalk(start, length, result);
@@ -476,8 +551,9 @@ void CTableReader::ReadInnoPage(const PageBookmark& start, TablePageResult& resu
     // rows would give one page after another for ever: no table holds more rows than its
     // file has pages times the records a page can hold.
     const std::uint64_t pages = fromIbd ? m_engine.m_nIbdPages : m_engine.m_nIbdataPages;
+    const std::uint32_t pageSize = fromIbd ? m_engine.m_nIbdPageSize : m_engine.m_nIbdataPageSize;
     m_pageStarts.emplace(start.m_nPage, start.m_nOffset);
-    if ((m_pageStarts.size() - 1) * kRowsPerPage / (INNO_MAX_RECS_PER_PAGE + 1) >= pages) {
+    if ((m_pageStarts.size() - 1) * kRowsPerPage / (InnoMaxRecordsPerPage(pageSize) + 1) >= pages) {
         Loss(FileName(fromIbd ? m_engine.m_fileIbd : m_engine.m_fileIbdata) + u": the leaf chain gives more rows than " +
              Number(pages) + u" pages can hold; the walk stops at page " + Number(start.m_nPage));
         return;

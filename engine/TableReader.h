@@ -75,6 +75,9 @@ private:
     void OpenMyIsam(const CString& base);
     void OpenInno(const CString& base, const CString& dictionaryKey);
     bool OpenIbd(const CString& path, const CString& dictionaryKey);
+    // The page size and count of the open .ibd; false (with the loss said) when its
+    // pages cannot be read.
+    bool OpenIbdPages(const CString& path);
     void ReadMyIsamPage(std::uint64_t start, TablePageResult& result);
     void FixedLengthWalk(std::uint64_t start, std::uint64_t length, TablePageResult& result);
     void DynamicRowWalk(std::uint64_t start, std::uint64_t length, TablePageResult& result);
@@ -98,7 +101,12 @@ private:
     std::set<std::uint64_t> m_countedStarts;
     std::uint64_t m_nRowsCounted = 0;
     bool m_bCountChecked = false;
+    bool m_bPacked = false;  // a myisampack data file: no rows are read
     std::set<std::u16string> m_lossesGiven;
     std::vector<unsigned char> m_record;
     std::vector<std::uint64_t> m_visitedParts;
 };
+
+// For a table without its .frm: why base + ".ibd", when it is there, cannot be read (a
+// MySQL 8.0 or later tablespace keeps its definition inside); empty without an .ibd.
+CString DescribeIbdWithoutFrm(const CString& base);

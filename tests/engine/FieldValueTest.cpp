@@ -29,7 +29,7 @@ struct App {
                      {35, u"ucs2_general_ci", u"ucs2"},      {45, u"utf8mb4_general_ci", u"utf8mb4"},
                      {51, u"cp1251_general_ci", u"cp1251"},  {54, u"utf16_general_ci", u"utf16"},
                      {56, u"utf16le_general_ci", u"utf16le"}, {60, u"utf32_general_ci", u"utf32"},
-                     {63, u"binary", u"binary"}};
+                     {28, u"gbk_chinese_ci", u"gbk"},        {63, u"binary", u"binary"}};
         for (const auto& k : known) app.m_mapCollation[k.id] = CollationEntry{1, 4, k.name, k.set};
         app.m_bSaveAsScript = save ? 1 : 0;
     }
@@ -309,9 +309,11 @@ TEST(FieldValue, TextDecodesByTheColumnsCharacterSet) {
         {54, utf16, u"\U0001F600!"},
         {56, utf16le, u"\U0001F600!"},
         {60, utf32, u"\U0001F600!"},
-        {51, utf8, u"Grüße"},  // another set: through the UTF-8 or Windows-1252 guess
-        {51, cp1252, u"€ ÿ"},
-        {999, utf8, u"Grüße"},  // an id the collation table lacks
+        // Other sets by their own tables (cp1251_general_ci, gbk_chinese_ci with a
+        // second byte of 0x5C, then a backslash).
+        {51, Bytes{0xC0, 0xE1, 0x20, 0xFF}, u"Аб я"},
+        {28, Bytes{0x81, 0x5C, 0x5C}, u"乗\\"},
+        {999, utf8, u"Grüße"},  // an id the collation table lacks: the UTF-8 guess
         {63, utf8, u"0x4772C3BCC39F65"},
     };
     for (const Case& c : cases) {

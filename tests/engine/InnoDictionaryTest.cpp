@@ -465,16 +465,32 @@ TEST(RealDictionary, FullCrc32TablespaceReadsLikeCrc32) {
     EXPECT_EQ(page.U16(54), 1u);  // one user record
 }
 
-TEST(RealDictionary, OtherPageSizesAreRefusedCleanly) {
+// ibdata1 of every page size: the page count follows the page size, and the dictionary
+// roots come from the dictionary header (a 4 KiB file keeps SYS_COLUMNS at page 11).
+TEST(RealDictionary, EveryPageSizeIsRead) {
     CDralvekOstruneApp app;
-    for (const char* folder : {"p4k", "p32k"}) {
-        AppEngine e;
-        ASSERT_TRUE(e.LoadDictionary(U8((fx::PageSize() / folder / "ibdata1").string()))) << folder;
-        EXPECT_EQ(e.m_nIbdataPages, 0u) << folder;
-        EXPECT_TRUE(e.m_sysTables.empty()) << folder;
-        EXPECT_TRUE(e.m_sysColumns.empty()) << folder;
-        EXPECT_TRUE(e.m_sysIndexes.empty()) << folder;
-        EXPECT_EQ(e.FindTableId(u"v\\t"), 0u) << folder;
+    struct Case {
+        const char* folder;
+        std::uint32_t pageSize;
+    };
+    const Case cases[] = {{"p4k", 4096}, {"p8k", 8192}, {"fcrc", 16384}, {"p32k", 32768}, {"p64k", 65536}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const fx::fs::path ibdata = fx::PageSize() / c.folder / "ibdata1";
+        CTableEngine e;
+        ASSERT_TRUE(e.LoadDictionary(U8(ibdata.string())));
+        EXPECT_EQ(e.m_nIbdataPageSize, c.pageSize);
+        EXPECT_EQ(e.m_nIbdataPages, fx::fs::file_size(ibdata) / c.pageSize);
+        const std::uint64_t id = e.FindTableId(u"v\\insys");
+        ASSERT_NE(id, 0u);
+        EXPECT_NE(e.FindTableId(u"v\\vpk"), 0u);
+        // Two columns, and a clustered root inside the file.
+        std::size_t columns = 0;
+        for (const SysColumnsRecord& r : e.m_sysColumns) columns += r.TABLE_ID == id;
+        EXPECT_EQ(columns, 2u);
+        const std::uint32_t root = e.FindClusteredRootPage(id);
+        EXPECT_GT(root, 0u);
+        EXPECT_LT(root, e.m_nIbdataPages);
     }
 }
 

@@ -175,13 +175,18 @@ TEST(FspFlags, PageSizeOfBothFlagLayouts) {
     }
 }
 
-TEST(FspFlags, OnlySixteenKiBUncompressedFilesAreTaken) {
+// The page size the flags give: 4 to 64 KiB in both layouts; compressed pages are not
+// read (0); flags that name no size are taken for the 16 KiB default.
+TEST(FspFlags, PageSizeComesFromTheFlags) {
     struct Case {
         std::uint32_t flags;
-        bool supported;
+        std::uint32_t pageSize;
     };
-    const Case cases[] = {{0x0, true},   {0x21, true},  {0x15, true},  {0xC0, false}, {0x180, false},
-                          {0x13, false}, {0x29, false}, {0x2B, false}, {0x140, true}, {0x10, true}};
+    const Case cases[] = {
+        {0x0, 16384},   {0x21, 16384},  {0x15, 16384},  {0xC0, 4096}, {0x100, 8192}, {0x180, 32768},
+        {0x1C0, 65536}, {0x13, 4096},   {0x14, 8192},   {0x16, 32768}, {0x17, 65536}, {0x29, 0},
+        {0x2B, 0},      {0x140, 16384}, {0x10, 16384},
+    };
     TempTablespace ts;
     for (const Case& c : cases) {
         Page p0 = BlankPage(0, 8);
@@ -190,14 +195,15 @@ TEST(FspFlags, OnlySixteenKiBUncompressedFilesAreTaken) {
         CFile f;
         ASSERT_TRUE(f.Open(CString::FromUtf8(path), CFile::modeRead));
         EXPECT_EQ(ReadFspFlags(f), c.flags);
-        EXPECT_EQ(IsSupportedInnoPageSize(f), c.supported) << std::hex << c.flags;
+        EXPECT_EQ(InnoTablespacePageSize(f), c.pageSize) << std::hex << c.flags;
+        EXPECT_EQ(IsSupportedInnoPageSize(f), c.pageSize != 0) << std::hex << c.flags;
     }
-    // A file too short to hold the flags is not refused for its page size.
+    // A file too short to hold the flags has the default size.
     const std::string empty = ts.Write({}, 0, "empty.ibd");
     CFile f;
     ASSERT_TRUE(f.Open(CString::FromUtf8(empty), CFile::modeRead));
     EXPECT_EQ(ReadFspFlags(f), 0u);
-    EXPECT_TRUE(IsSupportedInnoPageSize(f));
+    EXPECT_EQ(InnoTablespacePageSize(f), 16384u);
 }
 
 // The real files of servers with other page formats.
@@ -207,24 +213,26 @@ TEST(FspFlags, RealTablespacesOfOtherPageFormats) {
     struct Case {
         const char* file;
         std::uint32_t flags;
-        bool supported;
+        std::uint32_t pageSize;
     };
     const Case cases[] = {
-        {"fcrc/ibdata1", 0x15, true}, {"fcrc/v/t.ibd", 0x15, true},   {"fcrc/v/tc.ibd", 0x15, true},
-        {"p4k/ibdata1", 0xC0, false}, {"p4k/v/t.ibd", 0xE1, false},   {"p4k/v/tc.ibd", 0xC0, false},
-        {"p32k/ibdata1", 0x180, false}, {"p32k/v/t.ibd", 0x1A1, false},
+        {"fcrc/ibdata1", 0x15, 16384}, {"fcrc/v/t.ibd", 0x15, 16384},  {"fcrc/v/tc.ibd", 0x15, 16384},
+        {"p4k/ibdata1", 0xC0, 4096},   {"p4k/v/t.ibd", 0xE1, 4096},    {"p4k/v/tc.ibd", 0xC0, 4096},
+        {"p8k/ibdata1", 0x100, 8192},  {"p8k/v/t.ibd", 0x121, 8192},   {"p8k/v/tr.ibd", 0x100, 8192},
+        {"p32k/ibdata1", 0x180, 32768}, {"p32k/v/t.ibd", 0x1A1, 32768},
+        {"p64k/ibdata1", 0x17, 65536}, {"p64k/v/tb.ibd", 0x17, 65536}, {"p64k/v/tr.ibd", 0x17, 65536},
     };
     for (const Case& c : cases) {
         CFile f;
         ASSERT_TRUE(f.Open(CString::FromUtf8((root / c.file).string()), CFile::modeRead)) << c.file;
         EXPECT_EQ(ReadFspFlags(f), c.flags) << c.file;
-        EXPECT_EQ(IsSupportedInnoPageSize(f), c.supported) << c.file;
+        EXPECT_EQ(InnoTablespacePageSize(f), c.pageSize) << c.file;
     }
     const std::filesystem::path corpus = std::filesystem::path(DRALVEK_FIXTURES) / "corpus";
     for (const char* file : {"ibdata1", "innodb_features/t_deep.ibd", "innodb_features/t_blob_compact.ibd"}) {
         CFile f;
         ASSERT_TRUE(f.Open(CString::FromUtf8((corpus / file).string()), CFile::modeRead)) << file;
-        EXPECT_TRUE(IsSupportedInnoPageSize(f)) << file;
+        EXPECT_EQ(InnoTablespacePageSize(f), 16384u) << file;
     }
 }
 

@@ -134,7 +134,7 @@ struct TableEntry {
     std::string database;
     std::string table;
     std::size_t rows = 0;
-    bool readable = true;  // REDUNDANT and compressed rows are not read
+    bool readable = true;  // compressed rows are not read
 };
 
 // Every table and view the server listed for the archive's databases.
@@ -155,7 +155,7 @@ std::vector<TableEntry> ListedTables(const fs::path& data) {
             if (cells.size() < 7) continue;
             TableEntry t{folder.path().filename().string(), cells[1]};
             t.rows = cells[6] == "\\N" ? 0 : std::stoul(cells[6]);
-            t.readable = cells[2] == "BASE TABLE" && cells[4] != "Redundant";
+            t.readable = cells[2] == "BASE TABLE" && cells[4] != "Compressed";
             tables.push_back(t);
         }
     }

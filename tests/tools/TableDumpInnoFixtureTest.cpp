@@ -1,14 +1,16 @@
-// Every COMPACT and DYNAMIC InnoDB table of the real-server corpus, read through
+// Every COMPACT, DYNAMIC and REDUNDANT InnoDB table of the real-server archives, read through
 // table-dump in save mode and compared cell by cell with what the server itself printed.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -81,7 +83,7 @@ struct TableCase {
 
 std::ostream& operator<<(std::ostream& os, const TableCase& c) { return os << c.database << "/" << c.table; }
 
-// The InnoDB tables in COMPACT or DYNAMIC format that the archives hold.
+// The InnoDB tables in COMPACT, DYNAMIC or REDUNDANT format that the archives hold.
 std::vector<TableCase> CorpusInnoTables() {
     std::vector<TableCase> cases;
     std::error_code ec;
@@ -98,7 +100,7 @@ std::vector<TableCase> CorpusInnoTables() {
         for (std::size_t i = 1; i < rows.size(); ++i) {
             const Row& r = rows[i];
             if (r.size() < 5 || r[3].text != "InnoDB") continue;
-            if (r[4].text != "Compact" && r[4].text != "Dynamic") continue;
+            if (r[4].text != "Compact" && r[4].text != "Dynamic" && r[4].text != "Redundant") continue;
             TableCase c{datadir, database, r[1].text, false};
             c.hasIbd = fs::exists(datadir / database / (c.table + ".ibd"));
             cases.push_back(c);
@@ -313,21 +315,28 @@ TEST_P(InnoFixture, WithoutTheDictionaryFromTheFrmAndPageThree) {
 TEST(InnoPaging, NextAndPreviousShowTheServersRowsInSlices) {
     if (!fs::exists(kCorpus)) GTEST_SKIP() << "corpus not unpacked";
     struct Case {
+        const char* archive;
         const char* database;
         const char* table;
         bool dictionary;
     };
     const Case cases[] = {
-        {"innodb_features", "t_many_rows", false},
-        {"innodb_features", "t_many_rows", true},
-        {"innodb_system", "t_sys_many", true},
+        {"corpus", "innodb_features", "t_many_rows", false},
+        {"corpus", "innodb_features", "t_many_rows", true},
+        {"corpus", "innodb_system", "t_sys_many", true},
+        // REDUNDANT records, a level-1 index over a variable-length key.
+        {"redundant", "redundant_features", "t_many_rows", false},
+        {"redundant", "redundant_features", "t_many_rows", true},
+        {"redundant", "redundant_system", "t_sys_many", true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.table) + (c.dictionary ? " with ibdata1" : " from the .frm"));
+        SCOPED_TRACE(std::string(c.database) + "/" + c.table + (c.dictionary ? " with ibdata1" : " from the .frm"));
+        const fs::path archive = fs::path(DRALVEK_FIXTURES) / c.archive;
+        if (!fs::exists(archive)) GTEST_SKIP() << c.archive << " not unpacked";
         CDralvekOstruneApp app;
         AppEngine engine;
         if (c.dictionary) {
-            ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((kCorpus / "ibdata1").string())));
+            ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((archive / "ibdata1").string())));
         }
         const std::vector<Row> expected =
             ParseTsv(ReadFile(kExpected / c.database / (std::string(c.table) + ".tsv")), true);
@@ -343,7 +352,7 @@ TEST(InnoPaging, NextAndPreviousShowTheServersRowsInSlices) {
             return ids;
         };
         CTableBrowser browser(engine);
-        const CString base = CString::FromUtf8((kCorpus / c.database / c.table).string());
+        const CString base = CString::FromUtf8((archive / c.database / c.table).string());
         BrowserEffects effects =
             browser.ShowTable(base, CString::FromUtf8(c.table), CString::FromUtf8(std::string(c.database) + "/" + c.table));
         EXPECT_EQ(shownIds(), firstIds(0));
@@ -373,63 +382,283 @@ TEST(InnoPaging, NextAndPreviousShowTheServersRowsInSlices) {
     }
 }
 
-// Tablespaces of other page formats: MariaDB's full_crc32 layout reads like crc32; 4 KiB
-// and 32 KiB pages are refused without rows and without harm.
-TEST(InnoPageFormats, FullCrc32ReadsAndOtherPageSizesGiveNoRows) {
+// Tablespaces of every page size (4, 8, 16, 32 and 64 KiB; crc32 and full_crc32): every
+// table, paged to the end, with and without ibdata1, shows the rows the server printed
+// (expected/TABLE.tsv beside each data folder), cell by cell.
+TEST(InnoPageFormats, EveryPageSizeShowsTheServersRows) {
     const fs::path root = fs::path(DRALVEK_FIXTURES) / "pagesize";
     if (!fs::exists(root)) GTEST_SKIP() << "pagesize fixture not unpacked";
-    struct Case {
-        const char* format;
-        const char* table;
-        std::size_t rows;
-        const char* firstRow;  // id or key, then the next cell
-    };
-    const Case cases[] = {
-        {"fcrc", "t", 3, "1|one"},   {"fcrc", "tc", 3, "1|one"}, {"fcrc", "vpk", 3001, "|NULL"},
-        {"fcrc", "insys", 1, "7|seven"},
-        {"p4k", "t", 0, ""},         {"p4k", "tc", 0, ""},       {"p4k", "insys", 0, ""},
-        {"p32k", "t", 0, ""},        {"p32k", "vpk", 0, ""},
-    };
-    for (bool dictionary : {true, false}) {
-        for (const Case& c : cases) {
-            // Without ibdata1 a table inside it cannot be read at all.
-            const bool inSystem = std::string(c.table) == "insys";
-            if (!dictionary && inSystem) continue;
-            SCOPED_TRACE(std::string(c.format) + "/" + c.table + (dictionary ? " with ibdata1" : " from the .frm"));
-            CDralvekOstruneApp app;
-            AppEngine engine;
-            const fs::path datadir = root / c.format;
-            if (dictionary) engine.LoadDictionary(CString::FromUtf8((datadir / "ibdata1").string()));
-            CTableBrowser browser(engine);
-            BrowserEffects effects = browser.ShowTable(CString::FromUtf8((datadir / "v" / c.table).string()),
-                                                       CString::FromUtf8(c.table), CString::FromUtf8(std::string("v/") + c.table));
-            std::size_t rows = engine.m_rows.size();
-            std::string first;
-            if (!engine.m_rows.empty())
-                first = engine.m_rows[0][0].m_strValue.ToUtf8() + "|" + engine.m_rows[0][1].m_strValue.ToUtf8();
-            for (int guard = 0; guard < 10 && effects.next != ButtonState::Disabled; ++guard) {
-                effects = browser.OnNextRecords();
-                if (effects.listRefilled) rows += engine.m_rows.size();
+    const char* formats[] = {"fcrc", "p4k", "p8k", "p32k", "p64k"};
+    const char* tables[] = {"t", "tc", "vpk", "tr", "tb", "insys"};
+    for (const char* format : formats) {
+        const fs::path datadir = root / format;
+        ASSERT_TRUE(fs::exists(datadir / "ibdata1")) << format;
+        for (const char* table : tables) {
+            const std::vector<Row> expected = ParseTsv(ReadFile(datadir / "expected" / (std::string(table) + ".tsv")), false);
+            ASSERT_FALSE(expected.empty()) << format << "/" << table;
+            for (bool dictionary : {true, false}) {
+                // Without ibdata1 a table inside it cannot be read at all.
+                const bool inSystem = std::string(table) == "insys";
+                if (!dictionary && inSystem) continue;
+                SCOPED_TRACE(std::string(format) + "/" + table + (dictionary ? " with ibdata1" : " from the .frm"));
+                CDralvekOstruneApp app;
+                AppEngine engine;
+                if (dictionary) {
+                    ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((datadir / "ibdata1").string())));
+                }
+                CTableBrowser browser(engine);
+                BrowserEffects effects =
+                    browser.ShowTable(CString::FromUtf8((datadir / "v" / table).string()), CString::FromUtf8(table),
+                                      CString::FromUtf8(std::string("v/") + table));
+                std::vector<Row> shown;
+                auto take = [&] {
+                    for (const TableRow& row : engine.m_rows) {
+                        Row cells;
+                        for (const ColumnInfo& cell : row) cells.push_back(Cell{cell.m_strValue.ToUtf8(), false});
+                        shown.push_back(cells);
+                    }
+                };
+                take();
+                for (int guard = 0; guard < 20 && effects.next != ButtonState::Disabled; ++guard) {
+                    effects = browser.OnNextRecords();
+                    if (effects.listRefilled) take();
+                }
+                ASSERT_EQ(shown.size(), expected.size());
+                std::size_t differences = 0;
+                for (std::size_t r = 0; r < expected.size(); ++r) {
+                    ASSERT_EQ(shown[r].size(), expected[r].size()) << "row " << r;
+                    for (std::size_t i = 0; i < expected[r].size(); ++i)
+                        if (shown[r][i].text != expected[r][i].text && ++differences <= 5)
+                            ADD_FAILURE() << "row " << r << " column " << i << ": " << shown[r][i].text.substr(0, 80)
+                                          << " | server: " << expected[r][i].text.substr(0, 80);
+                }
+                EXPECT_EQ(differences, 0u);
             }
-            EXPECT_EQ(rows, c.rows);
-            EXPECT_EQ(first, c.firstRow);
         }
     }
 }
 
-// REDUNDANT pages are not read: the table shows its columns and no rows.
-TEST(InnoPageFormats, RedundantTableShowsNoRows) {
-    if (!fs::exists(kCorpus)) GTEST_SKIP() << "corpus not unpacked";
-    for (bool dictionary : {true, false}) {
+// A damaged page 0 whose flags state no page size, or a wrong one: the size at which the
+// first pages carry their own numbers is taken, and every row is still read.
+TEST(InnoPageFormats, DamagedFlagsStillGiveThePageSize) {
+    const fs::path root = fs::path(DRALVEK_FIXTURES) / "pagesize";
+    if (!fs::exists(root)) GTEST_SKIP() << "pagesize fixture not unpacked";
+    struct Case {
+        const char* format;
+        std::uint32_t flags;  // written over the flags of page 0
+    };
+    const Case cases[] = {{"p4k", 0}, {"p8k", 0xFFFFFFFF}, {"fcrc", 0xC0}, {"p32k", 0x15}, {"p64k", 0}};
+    const fs::path datadir = fs::temp_directory_path() / ("innodump-flags-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format);
+        fs::remove_all(datadir);
+        fs::create_directories(datadir / "v");
+        fs::copy_file(root / c.format / "v" / "tr.frm", datadir / "v" / "tr.frm");
+        std::string bytes = ReadFile(root / c.format / "v" / "tr.ibd");
+        for (int i = 0; i < 4; ++i) bytes[54 + i] = static_cast<char>(c.flags >> (24 - 8 * i));
+        {
+            std::ofstream out(datadir / "v" / "tr.ibd", std::ios::binary);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
         CDralvekOstruneApp app;
         AppEngine engine;
-        if (dictionary) engine.LoadDictionary(CString::FromUtf8((kCorpus / "ibdata1").string()));
         CTableBrowser browser(engine);
-        browser.ShowTable(CString::FromUtf8((kCorpus / "innodb_features" / "t_redundant").string()), u"t_redundant",
-                          u"innodb_features/t_redundant");
-        EXPECT_EQ(engine.m_columns.size(), 3u);
-        EXPECT_TRUE(engine.m_rows.empty());
+        BrowserEffects effects = browser.ShowTable(CString::FromUtf8((datadir / "v" / "tr").string()), u"tr", u"v/tr");
+        std::size_t rows = engine.m_rows.size();
+        for (int guard = 0; guard < 10 && effects.next != ButtonState::Disabled; ++guard) {
+            effects = browser.OnNextRecords();
+            if (effects.listRefilled) rows += engine.m_rows.size();
+        }
+        EXPECT_EQ(rows, 2000u);
     }
+    fs::remove_all(datadir);
+}
+
+// REDUNDANT records edited on the real leaf page of redundant_features/t_deleted (page 3,
+// the root and only leaf; 166 records, ids in key order, 1-byte end offsets): each case
+// names the ids the table then shows, with and without the dictionary. Nothing outside
+// the page is read, and a damaged record costs that record or the rest of its page.
+TEST(InnoRedundantRecords, EditedRecordsOfARealPage) {
+    const fs::path archive = fs::path(DRALVEK_FIXTURES) / "redundant";
+    if (!fs::exists(archive)) GTEST_SKIP() << "redundant fixture not unpacked";
+    constexpr std::size_t kPageSize = 16384;
+    constexpr std::size_t kLeaf = 3 * kPageSize;
+    const std::string original = ReadFile(archive / "redundant_features" / "t_deleted.ibd");
+    ASSERT_GE(original.size(), 4 * kPageSize);
+    ASSERT_EQ(original.substr(kLeaf + 101, 7), "infimum");
+    auto u8 = [](const std::string& b, std::size_t at) { return static_cast<unsigned>(static_cast<unsigned char>(b[at])); };
+    auto be16 = [&](const std::string& b, std::size_t at) { return u8(b, at) << 8 | u8(b, at + 1); };
+    auto put16 = [](std::string& b, std::size_t at, unsigned v) {
+        b[at] = static_cast<char>(v >> 8);
+        b[at + 1] = static_cast<char>(v);
+    };
+    // Origins of the user records in chain order.
+    std::vector<std::size_t> origins;
+    for (unsigned origin = be16(original, kLeaf + 99); origin != 116 && origin != 0 && origins.size() < 1000;
+         origin = be16(original, kLeaf + origin - 2))
+        origins.push_back(origin);
+    const std::vector<Row> expected = ParseTsv(ReadFile(kExpected / "redundant_features" / "t_deleted.tsv"), true);
+    ASSERT_EQ(origins.size() + 1, expected.size());
+    std::vector<std::string> all;
+    for (std::size_t r = 1; r < expected.size(); ++r) all.push_back(expected[r][0].text);
+    auto without = [&](std::initializer_list<std::size_t> records) {
+        std::vector<std::string> ids;
+        for (std::size_t i = 0; i < all.size(); ++i)
+            if (std::find(records.begin(), records.end(), i) == records.end()) ids.push_back(all[i]);
+        return ids;
+    };
+    auto upTo = [&](std::size_t count) { return std::vector<std::string>(all.begin(), all.begin() + count); };
+    std::vector<std::size_t> everyThird;
+    for (std::size_t i = 1; i < origins.size(); i += 3) everyThird.push_back(i);
+    std::vector<std::string> notMarked;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        if (i % 3 != 1) notMarked.push_back(all[i]);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> edit;
+        std::vector<std::string> ids;
+    };
+    auto rec = [&](std::size_t i) { return kLeaf + origins[i]; };
+    const Case cases[] = {
+        {"unchanged", [](std::string&) {}, all},
+        // Delete-marked records (info bit 0x20) wait for purge: they are no rows, and the
+        // chain goes on through them.
+        {"every third record delete-marked",
+         [&](std::string& b) {
+             for (std::size_t i : everyThird) b[rec(i) - 6] = static_cast<char>(u8(b, rec(i) - 6) | 0x20);
+         },
+         notMarked},
+        // Field 2 (DB_TRX_ID) ending before field 1: the record is skipped.
+        {"end offsets running backwards",
+         [&](std::string& b) { b[rec(5) - 8] = 1; },
+         without({5})},
+        // 1023 fields, more than the table has; the end-offset array then also reaches
+        // below the record area.
+        {"field count beyond the layout",
+         [&](std::string& b) {
+             const std::size_t at = rec(7) - 5;
+             const unsigned v = (u8(b, at) << 16 | u8(b, at + 1) << 8 | u8(b, at + 2)) | (0x3FFu << 1);
+             b[at] = static_cast<char>(v >> 16);
+             b[at + 1] = static_cast<char>(v >> 8);
+             b[at + 2] = static_cast<char>(v);
+         },
+         without({7})},
+        // Fewer fields than the table, with no instant ALTER: the cells it lacks are empty,
+        // the row is still shown.
+        {"one field less",
+         [&](std::string& b) {
+             const std::size_t at = rec(9) - 5;
+             const unsigned v = u8(b, at) << 16 | u8(b, at + 1) << 8 | u8(b, at + 2);
+             const unsigned fields = (v >> 1) & 0x3FF;
+             const unsigned w = (v & ~(0x3FFu << 1)) | ((fields - 1) << 1);
+             b[at] = static_cast<char>(w >> 16);
+             b[at + 1] = static_cast<char>(w >> 8);
+             b[at + 2] = static_cast<char>(w);
+         },
+         all},
+        {"a link back to the record itself", [&](std::string& b) { put16(b, rec(20) - 2, origins[20]); }, upTo(21)},
+        {"a link to an earlier record", [&](std::string& b) { put16(b, rec(30) - 2, origins[3]); }, upTo(31)},
+        {"a link past the page", [&](std::string& b) { put16(b, rec(40) - 2, 0xFFF0); }, upTo(41)},
+        {"a link to 0", [&](std::string& b) { put16(b, rec(50) - 2, 0); }, upTo(51)},
+        {"a link into the page header", [&](std::string& b) { put16(b, rec(60) - 2, 40); }, upTo(61)},
+        {"the first link past the page", [&](std::string& b) { put16(b, kLeaf + 99, 0x7FFF); }, {}},
+    };
+    const fs::path datadir = fs::temp_directory_path() / ("innodump-redundant-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        std::string bytes = original;
+        c.edit(bytes);
+        fs::remove_all(datadir);
+        fs::create_directories(datadir / "redundant_features");
+        fs::copy_file(archive / "redundant_features" / "t_deleted.frm", datadir / "redundant_features" / "t_deleted.frm");
+        {
+            std::ofstream out(datadir / "redundant_features" / "t_deleted.ibd", std::ios::binary);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        for (bool dictionary : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (dictionary ? ", with ibdata1" : ", from the .frm"));
+            CDralvekOstruneApp app;
+            AppEngine engine;
+            if (dictionary) {
+                ASSERT_TRUE(engine.LoadDictionary(CString::FromUtf8((archive / "ibdata1").string())));
+            }
+            CTableBrowser browser(engine);
+            browser.ShowTable(CString::FromUtf8((datadir / "redundant_features" / "t_deleted").string()), u"t_deleted",
+                              u"redundant_features/t_deleted");
+            std::vector<std::string> shown;
+            for (const TableRow& row : engine.m_rows) shown.push_back(row[0].m_strValue.ToUtf8());
+            EXPECT_EQ(shown, c.ids);
+            if (std::string(c.what) == "one field less" && engine.m_rows.size() > 9) {
+                EXPECT_EQ(engine.m_rows[9][1].m_strValue, CString());
+            }
+        }
+    }
+    fs::remove_all(datadir);
+}
+
+// 2-byte end offsets on the real leaf page 64 of redundant_features/t_blob, whose second
+// record (id 2) holds tx and bl off the page (end offsets 0x4325 and 0x4639: the off-page
+// bit with 0x325 and 0x639) after the 17 bytes of id, DB_TRX_ID and DB_ROLL_PTR.
+TEST(InnoRedundantRecords, EditedTwoByteEndOffsets) {
+    const fs::path archive = fs::path(DRALVEK_FIXTURES) / "redundant";
+    if (!fs::exists(archive)) GTEST_SKIP() << "redundant fixture not unpacked";
+    constexpr std::size_t kRecord = 64 * 16384 + 180;
+    const std::string original = ReadFile(archive / "redundant_features" / "t_blob.ibd");
+    ASSERT_GT(original.size(), kRecord);
+    // End offset of field i (1-based) of the record, big-endian below its 6 header bytes.
+    auto endAt = [](int field) { return kRecord - 6 - 2 * static_cast<std::size_t>(field); };
+    auto end = [&](const std::string& b, int field) {
+        return static_cast<unsigned>(static_cast<unsigned char>(b[endAt(field)])) << 8 |
+               static_cast<unsigned char>(b[endAt(field) + 1]);
+    };
+    ASSERT_EQ(end(original, 4), 0x4325u);
+    ASSERT_EQ(end(original, 5), 0x4639u);
+    auto setEnd = [&](std::string& b, int field, unsigned v) {
+        b[endAt(field)] = static_cast<char>(v >> 8);
+        b[endAt(field) + 1] = static_cast<char>(v);
+    };
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> edit;
+        std::vector<std::string> ids;
+        const char* tx;  // the text of id 2's tx, when it is shown
+    };
+    const Case cases[] = {
+        {"unchanged", [](std::string&) {}, {"1", "2", "3", "4", "5", "6"}, "Large Size Blob Data"},
+        {"tx's NULL bit", [&](std::string& b) { setEnd(b, 4, 0x8325); }, {"1", "2", "3", "4", "5", "6"}, "NULL"},
+        // 5 local bytes cannot hold a 20-byte reference to the rest.
+        {"off-page bit on 5 bytes", [&](std::string& b) { setEnd(b, 4, 0x4000 | (0x11 + 5)); },
+         {"1", "3", "4", "5", "6"}, nullptr},
+        {"last end offset past the page", [&](std::string& b) { setEnd(b, 6, 0x3FFF); },
+         {"1", "3", "4", "5", "6"}, nullptr},
+    };
+    const fs::path datadir = fs::temp_directory_path() / ("innodump-redundant2-" + std::to_string(::getpid()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = original;
+        c.edit(bytes);
+        fs::remove_all(datadir);
+        fs::create_directories(datadir / "redundant_features");
+        fs::copy_file(archive / "redundant_features" / "t_blob.frm", datadir / "redundant_features" / "t_blob.frm");
+        {
+            std::ofstream out(datadir / "redundant_features" / "t_blob.ibd", std::ios::binary);
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        CDralvekOstruneApp app;
+        AppEngine engine;
+        CTableBrowser browser(engine);
+        browser.ShowTable(CString::FromUtf8((datadir / "redundant_features" / "t_blob").string()), u"t_blob",
+                          u"redundant_features/t_blob");
+        std::vector<std::string> shown;
+        for (const TableRow& row : engine.m_rows) {
+            shown.push_back(row[0].m_strValue.ToUtf8());
+            if (c.tx && shown.back() == "2") {
+                EXPECT_EQ(row[1].m_strValue.ToUtf8(), c.tx);
+            }
+        }
+        EXPECT_EQ(shown, c.ids);
+    }
+    fs::remove_all(datadir);
 }
 
 // A table with a tablespace of its own whose .ibd is missing: its root page number means

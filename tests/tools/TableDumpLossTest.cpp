@@ -116,8 +116,11 @@ TEST(TableDumpLosses, EachDamageIsReportedWithWhereAndWhy) {
          kDumpNoTable, 0, {"cannot open t_fixed.MYD: No such file or directory"}},
         {"missing .frm", "myisam_formats", "t_fixed", [](const DamagedCopy& c) { fs::remove(c.File(".frm")); },
          kDumpNoTable, 0, {"t_fixed.frm: No such file or directory"}},
-        {"REDUNDANT records", "innodb_features", "t_redundant", [](const DamagedCopy&) {}, kDumpNoTable, 0,
-         {"t_redundant.ibd page 3: records not in the COMPACT or DYNAMIC format are not read"}},
+        {"REDUNDANT records", "innodb_features", "t_redundant", [](const DamagedCopy&) {}, kDumpOk, 3, {}},
+        // The infimum's link (page offset 99 on a REDUNDANT page) sent past the page.
+        {"REDUNDANT first link damaged", "innodb_features", "t_redundant",
+         [](const DamagedCopy& c) { Overwrite(c.File(".ibd"), 3 * kPage + 99, "\x7F\xFF"); }, kDumpNoTable, 0,
+         {"t_redundant.ibd page 3: the REDUNDANT record at offset 101 links outside the records"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -4,8 +4,10 @@
 #
 #   OUTDIR/rows/   database `bench`:
 #                    myisam_1m, innodb_1m       1,000,000 rows each
-#                    myisam_100k, innodb_100k   their first 100,000 rows
-#                  (MyISAM DYNAMIC, InnoDB .ibd DYNAMIC, same rows)
+#                    redundant_1m               the same rows, InnoDB REDUNDANT
+#                    myisam_100k, innodb_100k,
+#                    redundant_100k             their first 100,000 rows
+#                  (MyISAM DYNAMIC, InnoDB .ibd DYNAMIC and REDUNDANT, same rows)
 #   OUTDIR/dict/   ibdata1 whose dictionary holds 10,000 user tables
 #                  (database `dict`, t00001 ... t10000)
 #   OUTDIR/wide/   database `wide`: i20 (InnoDB) and m20 (MyISAM), 20 mixed
@@ -55,11 +57,12 @@ finish() {
 }
 
 make_rows() {
-    echo "== rows: 1,000,000-row MyISAM and InnoDB tables" >&2
+    echo "== rows: 1,000,000-row MyISAM, InnoDB DYNAMIC and REDUNDANT tables" >&2
     work=$(mktemp -d "$out/.rows.XXXXXX")
     mdb_start "$work/server" "${fast_args[@]}"
     local t0=$SECONDS
     mdb_sql < "$here/bench-rows.sql"
+    mdb_sql < "$here/bench-rows-redundant.sql"
     mdb_query "SELECT TABLE_NAME, ENGINE, ROW_FORMAT, TABLE_ROWS FROM information_schema.TABLES
                 WHERE TABLE_SCHEMA = 'bench' ORDER BY TABLE_NAME" | sed 's/^/   /' >&2
     mdb_stop
@@ -123,7 +126,12 @@ SQL
 }
 
 # Plain if: errexit and the ERR trap stay active inside the functions.
-if [ -e "$out/rows/.complete" ]; then echo "rows: present in $out/rows" >&2; else make_rows; fi
+# Data made before the REDUNDANT tables existed is made again.
+if [ -e "$out/rows/.complete" ] && [ -e "$out/rows/bench/redundant_100k.ibd" ]; then
+    echo "rows: present in $out/rows" >&2
+else
+    make_rows
+fi
 if [ -e "$out/dict/.complete" ]; then echo "dict: present in $out/dict" >&2; else make_dict; fi
 if [ -e "$out/wide/.complete" ]; then echo "wide: present in $out/wide" >&2; else make_wide; fi
 echo "bench data in $out" >&2

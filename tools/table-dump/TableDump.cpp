@@ -209,6 +209,8 @@ int RunTableDump(const TableDumpArgs& args, std::ostream& out, std::ostream& err
         CFile frm;
         if (!frm.Open(CString::FromUtf8(base + ".frm"), CFile::modeRead)) {
             err << prefix << "cannot open " << base << ".frm: " << frm.OpenFailureReason() << "\n";
+            if (const CString why = DescribeIbdWithoutFrm(CString::FromUtf8(base)); !why.IsEmpty())
+                err << prefix << why.ToUtf8() << "\n";
             return kDumpNoTable;
         }
     }
