@@ -424,11 +424,15 @@ bool CTableEngine::ReadFrm(const CString& path) {
                         const NameList& elements = state.m_intervals[list];
                         c.m_nEnumFirst = listFirst[list];
                         c.m_nEnumCount = elements.m_nCount;
+                        // SQL text of the whole list: an empty element is an element of the
+                        // type, and a quote inside one is doubled.
                         for (std::uint32_t e = 0; e < elements.m_nCount; ++e) {
-                            if (elements.m_elements[e].empty()) continue;
-                            if (!c.m_strEnumList.IsEmpty()) c.m_strEnumList += u',';
+                            if (e != 0) c.m_strEnumList += u',';
                             c.m_strEnumList += u'\'';
-                            c.m_strEnumList += m_intervals[list][e];
+                            for (const char16_t ch : m_intervals[list][e].Str()) {
+                                if (ch == u'\'') c.m_strEnumList += u'\'';
+                                c.m_strEnumList += ch;
+                            }
                             c.m_strEnumList += u'\'';
                         }
                     }

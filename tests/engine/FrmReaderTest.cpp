@@ -305,7 +305,7 @@ TEST_F(FrmReaderTest, NameListHelpers) {
 
 TEST_F(FrmReaderTest, EnumAndSetTakeTheirOwnElementList) {
     Builder b;
-    b.intervals = {{"x", "", "y"}, {"a", "b", "c", "d"}, {"only"}};
+    b.intervals = {{"x", "", "y"}, {"a", "b", "c", "d"}, {"it's"}};
     b.fields = {F("e1", MYSQL_TYPE_ENUM, 1), F("s", MYSQL_TYPE_SET, 1), F("e3", MYSQL_TYPE_ENUM, 1),
                 F("e2", MYSQL_TYPE_ENUM, 1), F("e4", MYSQL_TYPE_ENUM, 1), F("e5", MYSQL_TYPE_ENUM, 1)};
     b.fields[0].interval = 1;
@@ -317,13 +317,14 @@ TEST_F(FrmReaderTest, EnumAndSetTakeTheirOwnElementList) {
     Builder withPrevious = b;
     ASSERT_TRUE(Read(b.Build().bytes));
     EXPECT_EQ(engine->m_enumValues,
-              (std::vector<CString>{u"x", u"", u"y", u"a", u"b", u"c", u"d", u"only"}));
+              (std::vector<CString>{u"x", u"", u"y", u"a", u"b", u"c", u"d", u"it's"}));
     struct Want {
         const char16_t* list;
         std::uint32_t first, count;
     };
-    const std::vector<Want> want = {{u"'x','y'", 0, 3}, {u"'a','b','c','d'", 3, 4}, {u"'only'", 7, 1},
-                                    {u"'x','y'", 0, 3}, {u"", 0, 0},                {u"'only'", 7, 1}};
+    // The list is SQL text of the whole type: the empty element is kept and a quote doubled.
+    const std::vector<Want> want = {{u"'x','','y'", 0, 3}, {u"'a','b','c','d'", 3, 4}, {u"'it''s'", 7, 1},
+                                    {u"'x','','y'", 0, 3}, {u"", 0, 0},                {u"'it''s'", 7, 1}};
     ASSERT_EQ(Columns().size(), want.size());
     for (std::size_t i = 0; i < want.size(); ++i) {
         EXPECT_EQ(Columns()[i].m_strEnumList, CString(want[i].list)) << i;

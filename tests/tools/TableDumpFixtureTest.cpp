@@ -334,9 +334,9 @@ TEST(TableDumpFixtures, KeysListMatchesTheServersColumnAndKeyFacts) {
     std::map<std::string, std::uint32_t> maxBytesPerChar;
     for (const auto& [id, entry] : app.m_mapCollation) maxBytesPerChar[entry.name1.ToUtf8()] = entry.mbmaxlen;
     for (const FixtureTable& t : MyIsamTables()) {
-        // Not yet for the ddl archive: its ENUM with an empty element and a quote, and the
-        // hidden hash column of a long UNIQUE key, are listed unlike the server's facts.
-        if (t.archive == "ddl") continue;
+        // Not yet for the table with a long UNIQUE key: its hidden hash column is listed,
+        // and the server does not show it.
+        if (t.archive == "ddl" && t.table == "t_keys@0060q") continue;
         SCOPED_TRACE(t.database + "/" + t.table);
         CheckKeys(t, maxBytesPerChar);
     }
