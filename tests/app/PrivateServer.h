@@ -19,6 +19,17 @@
 #include <thread>
 #include <vector>
 
+// Upper-case hex of bytes, as the server's HEX() prints them.
+inline std::string HexOf(const std::string& bytes) {
+    static const char d[] = "0123456789ABCDEF";
+    std::string s;
+    for (unsigned char b : bytes) {
+        s += d[b >> 4];
+        s += d[b & 15];
+    }
+    return s;
+}
+
 namespace privateserver {
 
 namespace fs = std::filesystem;

@@ -4,6 +4,7 @@
 // a private server.
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,22 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// How the fixture generator printed a column, by its DATA_TYPE.
+enum class Kind { Hex, Text, Bit, Float, Plain };
+
+inline Kind KindOf(const std::string& dataType) {
+    static const std::set<std::string> hex = {"binary", "varbinary", "tinyblob", "blob", "mediumblob", "longblob",
+                                              "geometry", "point", "linestring", "polygon", "multipoint",
+                                              "multilinestring", "multipolygon", "geometrycollection"};
+    static const std::set<std::string> text = {"char", "varchar", "tinytext", "text", "mediumtext", "longtext",
+                                               "enum", "set", "json"};
+    if (hex.count(dataType)) return Kind::Hex;
+    if (text.count(dataType)) return Kind::Text;
+    if (dataType == "bit") return Kind::Bit;
+    if (dataType == "float") return Kind::Float;
+    return Kind::Plain;
+}
 
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;

@@ -23,15 +23,6 @@ ColumnInfo Column(std::uint32_t type, std::uint32_t charset = 0) {
 constexpr std::uint32_t kUtf8mb4 = 45;  // utf8mb4_general_ci
 constexpr std::uint32_t kLatin1 = 8;    // latin1_swedish_ci
 
-std::string Hex(const std::string& bytes) {
-    static const char d[] = "0123456789ABCDEF";
-    std::string s;
-    for (unsigned char b : bytes) {
-        s += d[b >> 4];
-        s += d[b & 15];
-    }
-    return s;
-}
 
 // How a case's stored value is read back and what it must be.
 enum class Read {
@@ -214,7 +205,7 @@ TEST(SqlLiteralServer, ValuesReadBackExactly) {
         }
         EXPECT_EQ(isNull, "0") << c.what;
         switch (c.read) {
-        case Read::Hex: EXPECT_EQ(value, Hex(c.expected)) << c.what; break;
+        case Read::Hex: EXPECT_EQ(value, HexOf(c.expected)) << c.what; break;
         case Read::Text:
         case Read::Bits: EXPECT_EQ(value, c.expected) << c.what; break;
         case Read::Double: {
@@ -295,7 +286,7 @@ TEST(SqlLiteralServer, RandomValuesReadBackExactly) {
             if (c.column.m_nType == MYSQL_TYPE_VARCHAR && c.column.m_nCharset == kBinaryCharset) {
                 std::string bytes;
                 for (std::size_t i = below(60); i > 0; --i) bytes += static_cast<char>(below(256));
-                v.text = bytes.empty() ? u"" : u"0x" + CString::FromUtf8(Hex(bytes)).Str();
+                v.text = bytes.empty() ? u"" : u"0x" + CString::FromUtf8(HexOf(bytes)).Str();
                 v.expected = bytes;
             } else if (c.read == Read::Hex) {
                 v.text = below(20) == 0 ? u"NULL" : randomText();
@@ -415,7 +406,7 @@ TEST(SqlLiteralServer, RandomValuesReadBackExactly) {
             ASSERT_FALSE(got.empty());
             const std::string value = got.substr(1);
             if (cols[c].read == Read::Hex) {
-                EXPECT_EQ(value, Hex(v.expected)) << "row " << r << " column " << c;
+                EXPECT_EQ(value, HexOf(v.expected)) << "row " << r << " column " << c;
             } else if (cols[c].read == Read::Double) {
                 double a = 0, b = 0;
                 std::from_chars(value.data(), value.data() + value.size(), a);

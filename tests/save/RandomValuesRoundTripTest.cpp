@@ -57,15 +57,6 @@ const ColumnDef kColumns[] = {
     {"g", "GEOMETRY", 'h'},
 };
 
-std::string Hex(const std::string& bytes) {
-    static const char d[] = "0123456789ABCDEF";
-    std::string s;
-    for (unsigned char b : bytes) {
-        s += d[b >> 4];
-        s += d[b & 15];
-    }
-    return s;
-}
 
 class ValueMaker {
 public:
@@ -159,15 +150,15 @@ public:
             return buf;
         }
         if (t == "YEAR") return std::to_string(Pick(5) == 0 ? 0 : Range(1901, 2155));
-        if (t.rfind("CHAR(10)", 0) == 0) return "_utf8mb4 X'" + Hex(TrimChars(Text(10), 10)) + "'";
-        if (t.rfind("VARCHAR(300)", 0) == 0) return "_utf8mb4 X'" + Hex(TrimChars(Text(300), 300)) + "'";
-        if (t.rfind("VARCHAR(50)", 0) == 0) return "_latin1 X'" + Hex(Bytes(static_cast<std::size_t>(Range(0, 50)))) + "'";
-        if (t.rfind("TEXT", 0) == 0) return "_utf8mb4 X'" + Hex(TrimChars(Text(big ? 8000 : 200), 16000)) + "'";
-        if (t.rfind("LONGTEXT", 0) == 0) return "_utf8mb4 X'" + Hex(Text(big ? 40000 : 100)) + "'";
-        if (t == "BINARY(8)") return "X'" + Hex(Bytes(static_cast<std::size_t>(Range(0, 8)))) + "'";
-        if (t == "VARBINARY(200)") return "X'" + Hex(Bytes(static_cast<std::size_t>(Range(0, 200)))) + "'";
-        if (t == "BLOB") return "X'" + Hex(Bytes(static_cast<std::size_t>(Range(0, big ? 60000 : 300)))) + "'";
-        if (t == "LONGBLOB") return "X'" + Hex(Bytes(static_cast<std::size_t>(Range(0, big ? 200000 : 100)))) + "'";
+        if (t.rfind("CHAR(10)", 0) == 0) return "_utf8mb4 X'" + HexOf(TrimChars(Text(10), 10)) + "'";
+        if (t.rfind("VARCHAR(300)", 0) == 0) return "_utf8mb4 X'" + HexOf(TrimChars(Text(300), 300)) + "'";
+        if (t.rfind("VARCHAR(50)", 0) == 0) return "_latin1 X'" + HexOf(Bytes(static_cast<std::size_t>(Range(0, 50)))) + "'";
+        if (t.rfind("TEXT", 0) == 0) return "_utf8mb4 X'" + HexOf(TrimChars(Text(big ? 8000 : 200), 16000)) + "'";
+        if (t.rfind("LONGTEXT", 0) == 0) return "_utf8mb4 X'" + HexOf(Text(big ? 40000 : 100)) + "'";
+        if (t == "BINARY(8)") return "X'" + HexOf(Bytes(static_cast<std::size_t>(Range(0, 8)))) + "'";
+        if (t == "VARBINARY(200)") return "X'" + HexOf(Bytes(static_cast<std::size_t>(Range(0, 200)))) + "'";
+        if (t == "BLOB") return "X'" + HexOf(Bytes(static_cast<std::size_t>(Range(0, big ? 60000 : 300)))) + "'";
+        if (t == "LONGBLOB") return "X'" + HexOf(Bytes(static_cast<std::size_t>(Range(0, big ? 200000 : 100)))) + "'";
         if (t.rfind("ENUM", 0) == 0) {
             const char* v[] = {"'a'", "'b''q'", "'c\\\\d'", "''"};
             return v[Pick(4)];

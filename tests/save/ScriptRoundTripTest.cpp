@@ -21,31 +21,6 @@ namespace {
 
 const std::string kCollationFile = std::string(DRALVEK_RESOURCES) + "/collation (2)";
 
-// How the fixture generator printed a column, by its DATA_TYPE.
-enum class Kind { Hex, Text, Bit, Float, Plain };
-
-Kind KindOf(const std::string& dataType) {
-    static const std::set<std::string> hex = {"binary", "varbinary", "tinyblob", "blob", "mediumblob", "longblob",
-                                              "geometry", "point", "linestring", "polygon", "multipoint",
-                                              "multilinestring", "multipolygon", "geometrycollection"};
-    static const std::set<std::string> text = {"char", "varchar", "tinytext", "text", "mediumtext", "longtext",
-                                               "enum", "set", "json"};
-    if (hex.count(dataType)) return Kind::Hex;
-    if (text.count(dataType)) return Kind::Text;
-    if (dataType == "bit") return Kind::Bit;
-    if (dataType == "float") return Kind::Float;
-    return Kind::Plain;
-}
-
-std::string HexOf(const std::string& bytes) {
-    static const char d[] = "0123456789ABCDEF";
-    std::string s;
-    for (unsigned char b : bytes) {
-        s += d[b >> 4];
-        s += d[b & 15];
-    }
-    return s;
-}
 
 struct Column {
     std::string name;
