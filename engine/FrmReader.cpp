@@ -359,6 +359,10 @@ bool CTableEngine::ReadFrm(const CString& path) {
         const unsigned char* comments = namesEnd;
         const unsigned char* commentsEnd = comments + commentsLength;
 
+        // Older servers (version 10) keep generated columns in a screen of their own at
+        // the same place, in a form whose stored/virtual marks are not read here: such a
+        // table is refused rather than misread.
+        if (version == 10 && Le16(formInfo + 286) != 0) return false;
         std::vector<std::uint8_t> notStored(state.m_nFieldCount, 0);
         if (version == 11 &&
             !ReadVirtualColumns(m_fileFrm, formPos + kFormInfoSize + blockLength, Le16(formInfo + 286), notStored))

@@ -141,6 +141,15 @@ TEST_F(FrmReaderTest, VersionElevenMarksVirtualColumnsNotStored) {
             EXPECT_EQ(Columns()[0].m_bNotStored, c.notStored);
         }
     }
+    // Version 10 with a generated-column screen: its marks are not read, so no layout.
+    Image img = OneIntTable().Build();
+    img.bytes[2] = 10;
+    const std::string screen("\x01\x07\x00\x03" "`a` * 2", 11);
+    img.Put16(img.formPos + 286, static_cast<std::uint32_t>(screen.size()));
+    img.bytes += screen;
+    EXPECT_FALSE(Read(img.bytes));
+    img.Put16(img.formPos + 286, 0);
+    EXPECT_TRUE(Read(img.bytes)) << "the same definition without the screen";
 }
 
 TEST_F(FrmReaderTest, TableCharsetOnlyWhenTheHeaderCarriesIt) {
