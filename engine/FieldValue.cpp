@@ -1,5 +1,6 @@
 #include "engine/FieldValue.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -695,8 +696,17 @@ bool BitHighBitsInFlags(const CTableEngine& engine, std::size_t c) {
     const ColumnInfo& column = engine.m_columns[c];
     if (column.m_nType != MYSQL_TYPE_BIT || column.m_nLength % 8 == 0 || column.m_nLength > kMaxBits) return false;
     const std::uint64_t start = ColumnOffset(column);
-    const std::uint64_t end =
-        c + 1 < engine.m_columns.size() ? ColumnOffset(engine.m_columns[c + 1]) : engine.m_nRecordLength;
+    // The span ends where the next stored column starts; VIRTUAL columns sit after every
+    // stored one, so the first of them marks the end of the stored part.
+    std::uint64_t end = engine.m_nRecordLength;
+    std::size_t next = c + 1;
+    while (next < engine.m_columns.size() && engine.m_columns[next].m_bNotStored) ++next;
+    if (next < engine.m_columns.size()) {
+        end = ColumnOffset(engine.m_columns[next]);
+    } else {
+        for (const ColumnInfo& other : engine.m_columns)
+            if (other.m_bNotStored && ColumnOffset(other) >= start) end = std::min<std::uint64_t>(end, ColumnOffset(other));
+    }
     if (end >= start && end - start >= (column.m_nLength + 7) / 8) return false;
     return true;
 }
@@ -705,6 +715,7 @@ bool BitHighBitsInFlags(const CTableEngine& engine, std::size_t c) {
 // bits kept among the null bits, or a CHAR(0).
 bool HasNoRecordBytes(const CTableEngine& engine, std::size_t c) {
     const ColumnInfo& column = engine.m_columns[c];
+    if (column.m_bNotStored) return true;
     if (column.m_nType == MYSQL_TYPE_BIT) return column.m_nLength < 8 && BitHighBitsInFlags(engine, c);
     if (column.m_nType == MYSQL_TYPE_STRING || column.m_nType == MYSQL_TYPE_VAR_STRING) return column.m_nLength == 0;
     return false;
@@ -794,9 +805,15 @@ CString MyIsamBitText(const CTableEngine& engine, std::size_t c, const unsigned 
     return FormatTypedFieldValue(engine, column, whole, inRecord + 1, FieldMember::MyIsamStatic);
 }
 
-// A column without record bytes takes its value (and NULL) from the null bytes alone.
+// A column without record bytes takes its value (and NULL) from the null bytes alone;
+// a VIRTUAL one has none to take, whatever its null bit says.
 void FormatFlagsOnlyColumn(CTableEngine& engine, std::size_t c, const unsigned char* flags, std::uint32_t flagBytes) {
     ColumnInfo& column = engine.m_columns[c];
+    if (column.m_bNotStored) {
+        column.m_bNull = 0;
+        column.m_strValue = CString();
+        return;
+    }
     column.m_bNull = PlaceSaysNull(engine, c, flags, flagBytes) ? 1 : 0;
     if (column.m_bNull) column.m_strValue = u"NULL";
     else if (column.m_nType == MYSQL_TYPE_BIT && flags) column.m_strValue = MyIsamBitText(engine, c, nullptr, 0, flags, flagBytes);

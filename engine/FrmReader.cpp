@@ -247,26 +247,31 @@ std::string CTableEngine::StrMakeOwned(const unsigned char* text, std::uint32_t 
 
 namespace {
 
-// Generated columns that are computed and never stored shift the record layout away
-// from the field records; a table holding one is refused rather than misread.
-// Expression entries: type (1), field number (2), expression length (2), name length
-// (1), name, expression; after a 16-byte header.
-bool HasUnstoredColumns(CFile& file, std::uint64_t position, std::uint32_t length) {
+// The expression block: type (1), field number (2), expression length (2), name length
+// (1), name, expression; after a 16-byte header. Marks in notStored the columns computed
+// on every read (VIRTUAL), which take no bytes in a row. False when the block cannot be
+// read or names a long UNIQUE key's hash column, whose place in a row is not known.
+bool ReadVirtualColumns(CFile& file, std::uint64_t position, std::uint32_t length, std::vector<std::uint8_t>& notStored) {
     constexpr std::uint32_t kHeader = 16, kEntryHeader = 6;
     constexpr unsigned char kVirtual = 0, kUsingHash = 5;
-    if (length <= kHeader) return false;
-    if (position + length > file.GetLength()) return true;  // cut short: layout unknown
+    if (length <= kHeader) return true;
+    if (position + length > file.GetLength()) return false;  // cut short: layout unknown
     std::vector<unsigned char> block(length);
     file.Seek(static_cast<std::int64_t>(position), CFile::begin);
-    if (file.Read(block.data(), length) != length) return true;
+    if (file.Read(block.data(), length) != length) return false;
     std::size_t at = kHeader;
     while (at + kEntryHeader <= length) {
         const unsigned char type = block[at];
-        if (type == kVirtual || type == kUsingHash) return true;
+        if (type == kUsingHash) return false;
+        const std::size_t field = static_cast<std::size_t>(block[at + 1]) | static_cast<std::size_t>(block[at + 2]) << 8;
+        if (type == kVirtual) {
+            if (field >= notStored.size()) return false;
+            notStored[field] = 1;
+        }
         const std::size_t exprLength = static_cast<std::size_t>(block[at + 3]) | static_cast<std::size_t>(block[at + 4]) << 8;
         at += kEntryHeader + block[at + 5] + exprLength;
     }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -354,7 +359,13 @@ bool CTableEngine::ReadFrm(const CString& path) {
         const unsigned char* comments = namesEnd;
         const unsigned char* commentsEnd = comments + commentsLength;
 
-        if (version == 11 && HasUnstoredColumns(m_fileFrm, formPos + kFormInfoSize + blockLength, Le16(formInfo + 286)))
+        // Older servers (version 10) keep generated columns in a screen of their own at
+        // the same place, in a form whose stored/virtual marks are not read here: such a
+        // table is refused rather than misread.
+        if (version == 10 && Le16(formInfo + 286) != 0) return false;
+        std::vector<std::uint8_t> notStored(state.m_nFieldCount, 0);
+        if (version == 11 &&
+            !ReadVirtualColumns(m_fileFrm, formPos + kFormInfoSize + blockLength, Le16(formInfo + 286), notStored))
             return false;
 
         std::vector<NameList> fieldNames;
@@ -405,6 +416,7 @@ bool CTableEngine::ReadFrm(const CString& path) {
             c = ColumnInfo();
             c.m_nColumn = i;
             c.m_strName = Text(state.m_fieldNames.m_elements[i]);
+            c.m_bNotStored = notStored[i];
             std::uint32_t pack;
             if (state.m_nFieldRecordSize == 17) {
                 c.m_nLength = Le16(rec + 3);

@@ -190,9 +190,14 @@ bool CTableEngine::BuildColumnsFromDictionary(std::uint64_t tableId) {
     // A table the dictionary lists without a single column record (its SYS_COLUMNS
     // pages lost) would be cut into system fields only: the definition knows the columns.
     if (m_tableSysColumns.empty() && !m_columns.empty()) return BuildColumnsFromFrm();
+    // The dictionary numbers the stored columns only; a VIRTUAL one has a record of its
+    // own whose position is no stored column's.
+    std::uint32_t storedPos = 0;
     for (const ColumnInfo& column : m_columns) {
+        if (column.m_bNotStored) continue;
+        const std::uint32_t pos = storedPos++;
         auto it = std::find_if(m_tableSysColumns.begin(), m_tableSysColumns.end(),
-                               [&](const SysColumnsRecord& r) { return r.POS == column.m_nColumn; });
+                               [&](const SysColumnsRecord& r) { return r.POS == pos; });
         if (it == m_tableSysColumns.end()) continue;
         InnoColumnEntry entry;
         entry.def.mtype = it->MTYPE;
@@ -212,6 +217,7 @@ bool CTableEngine::BuildColumnsFromDictionary(std::uint64_t tableId) {
 bool CTableEngine::BuildColumnsFromFrm() {
     for (std::uint32_t i = 0; i < m_columns.size(); ++i) {
         const ColumnInfo& c = m_columns[i];
+        if (c.m_bNotStored) continue;
         InnoColumnEntry entry;
         InnoColumnDef& d = entry.def;
         d.mtype = MySqlTypeToInnoMtype(c);

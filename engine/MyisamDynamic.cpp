@@ -135,8 +135,14 @@ std::uint32_t CTableEngine::UnpackDynamicRow(const unsigned char* record, std::u
     // column (a BIT kept wholly among the null bits has no definition of its own).
     m_bLeadingNullField = 0;
     if (!m_recinfo.empty() && m_recinfo[0].m_nType == MI_FIELD_NORMAL) {
-        const std::uint32_t firstPos = m_columns.empty() ? 0 : m_columns[0].m_nRecordPos;
-        if (m_recinfo.size() == m_columns.size() + 1 ||
+        // VIRTUAL columns have no bytes and no definition.
+        std::size_t stored = 0;
+        std::uint32_t firstPos = 0;
+        for (const ColumnInfo& column : m_columns) {
+            if (column.m_bNotStored) continue;
+            if (stored++ == 0) firstPos = column.m_nRecordPos;
+        }
+        if (m_recinfo.size() == stored + 1 ||
             (firstPos > 1 && m_recinfo[0].m_nLength == firstPos - 1))
             m_bLeadingNullField = 1;
     }

@@ -28,6 +28,7 @@ std::uint64_t CTableEngine::ReadStaticRow(std::uint64_t position) {
     const std::uint32_t nullBytes = std::min<std::uint32_t>(m_nNullBytes, kMaxStaticFieldWidth);
     std::uint64_t span = nullBytes;
     for (const ColumnInfo& column : m_columns) {
+        if (column.m_bNotStored) continue;
         const std::uint32_t width = std::min(StaticFieldWidth(*this, column), kMaxStaticFieldWidth);
         span = std::max(span, ColumnOffset(column) + width);
     }
@@ -42,6 +43,10 @@ std::uint64_t CTableEngine::ReadStaticRow(std::uint64_t position) {
     std::uint64_t last = position;
     for (std::size_t i = 0; i < m_columns.size(); ++i) {
         const ColumnInfo& column = m_columns[i];
+        if (column.m_bNotStored) {
+            FormatMyIsamStaticField(*this, i, nullptr, 0, nullBitmap, nullBytes);
+            continue;
+        }
         const std::uint64_t offset = ColumnOffset(column);
         const std::uint32_t width = std::min(StaticFieldWidth(*this, column), kMaxStaticFieldWidth);
         last = position + offset;

@@ -73,6 +73,9 @@ struct ColumnInfo {
     // The value is SQL NULL (m_strValue then reads "NULL", as a text of those four
     // letters may too).
     std::uint8_t m_bNull = 0;
+    // A VIRTUAL generated column: the server computes it on every read and keeps no bytes
+    // of it in a row, so its cells stay empty (and are not NULL).
+    std::uint8_t m_bNotStored = 0;
     // The value is known to be cut short (an off-page chain that ended early).
     std::uint8_t m_bIncomplete = 0;
     // This column's ENUM/SET elements, as a range of CTableEngine::m_enumValues (empty

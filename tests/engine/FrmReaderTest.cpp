@@ -101,24 +101,32 @@ TEST_F(FrmReaderTest, ReadsTheColumnsAndTableValuesOfAPlainDefinition) {
 
 // Version 11 adds an expression block after the comments; the block bytes below are
 // the server's own for DEFAULT (1+1), a CHECK constraint and the generated columns
-// `b` AS (a*2) VIRTUAL and `d` AS (a+1) PERSISTENT.
-TEST_F(FrmReaderTest, VersionElevenReadsUnlessAColumnIsNotStored) {
+// AS (a*2) VIRTUAL and AS (a+1) PERSISTENT. A VIRTUAL column reads, marked as not
+// stored; one the block names past the column list, a long UNIQUE key's hash column
+// and a block cut short leave the row layout unknown and are refused.
+TEST_F(FrmReaderTest, VersionElevenMarksVirtualColumnsNotStored) {
     const std::string header(16, '\0');
-    const std::string defaultAndCheck = header + std::string("\x02\x02\x00\x05\x00\x01" "k" "1 + 1", 12) +
+    const std::string defaultAndCheck = header + std::string("\x02\x00\x00\x05\x00\x01" "k" "1 + 1", 12) +
                                         std::string("\x04\xff\xff\x07\x00\x0c" "CONSTRAINT_1" "`a` > 0", 25);
-    const std::string stored = header + std::string("\x01\x03\x00\x07\x00\x01" "d" "`a` + 1", 14);
-    const std::string virtualColumn = header + std::string("\x00\x01\x00\x07\x00\x01" "b" "`a` * 2", 14) + stored.substr(16);
+    const std::string storedEntry("\x01\x00\x00\x07\x00\x01" "d" "`a` + 1", 14);
+    const std::string virtualEntry("\x00\x00\x00\x07\x00\x01" "b" "`a` * 2", 14);
+    const std::string virtualPastColumns("\x00\x01\x00\x07\x00\x01" "b" "`a` * 2", 14);
+    const std::string usingHash("\x05\x00\x00\x07\x00\x00" "`a` * 2", 13);
     struct Case {
         const char* what;
         std::string block;
         std::size_t declared;
         bool reads;
+        int notStored;
     } cases[] = {
-        {"no expressions", "", 0, true},
-        {"default and check", defaultAndCheck, defaultAndCheck.size(), true},
-        {"stored generated column", stored, stored.size(), true},
-        {"virtual generated column", virtualColumn, virtualColumn.size(), false},
-        {"block cut short by the end of the file", defaultAndCheck.substr(0, 20), defaultAndCheck.size(), false},
+        {"no expressions", "", 0, true, 0},
+        {"default and check", defaultAndCheck, defaultAndCheck.size(), true, 0},
+        {"stored generated column", header + storedEntry, 16 + storedEntry.size(), true, 0},
+        {"virtual generated column", header + virtualEntry, 16 + virtualEntry.size(), true, 1},
+        {"virtual column after a check", defaultAndCheck + virtualEntry, defaultAndCheck.size() + virtualEntry.size(), true, 1},
+        {"virtual column past the column list", header + virtualPastColumns, 16 + virtualPastColumns.size(), false, 0},
+        {"long unique key hash", header + usingHash, 16 + usingHash.size(), false, 0},
+        {"block cut short by the end of the file", defaultAndCheck.substr(0, 20), defaultAndCheck.size(), false, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,8 +136,20 @@ TEST_F(FrmReaderTest, VersionElevenReadsUnlessAColumnIsNotStored) {
         img.Put16(img.formPos + 286, static_cast<std::uint32_t>(c.declared));
         img.bytes += c.block;
         EXPECT_EQ(Read(img.bytes), c.reads);
-        EXPECT_EQ(Columns().size(), c.reads ? 1u : 0u);
+        ASSERT_EQ(Columns().size(), c.reads ? 1u : 0u);
+        if (c.reads) {
+            EXPECT_EQ(Columns()[0].m_bNotStored, c.notStored);
+        }
     }
+    // Version 10 with a generated-column screen: its marks are not read, so no layout.
+    Image img = OneIntTable().Build();
+    img.bytes[2] = 10;
+    const std::string screen("\x01\x07\x00\x03" "`a` * 2", 11);
+    img.Put16(img.formPos + 286, static_cast<std::uint32_t>(screen.size()));
+    img.bytes += screen;
+    EXPECT_FALSE(Read(img.bytes));
+    img.Put16(img.formPos + 286, 0);
+    EXPECT_TRUE(Read(img.bytes)) << "the same definition without the screen";
 }
 
 TEST_F(FrmReaderTest, TableCharsetOnlyWhenTheHeaderCarriesIt) {

@@ -256,7 +256,8 @@ TEST_P(ScriptRoundTrip, SavedScriptsReloadToTheOriginalRowsViewsAndTriggers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, ScriptRoundTrip,
-                         ::testing::Values("corpus", "sample", "ddl", "view_shapes", "temporal_formats"));
+                         ::testing::Values("corpus", "sample", "ddl", "view_shapes", "temporal_formats",
+                                           "generated"));
 
 class OdbcRoundTrip : public ::testing::TestWithParam<std::string> {};
 

@@ -159,6 +159,10 @@ std::size_t WritePage(std::string& buffer, const TablePage& rows) {
             if (row[i].m_bNull) {
                 *o++ = '\\';
                 *o++ = 'N';
+            } else if (row[i].m_bNotStored) {
+                // A VIRTUAL column's value is the server's to compute: the file holds none.
+                *o++ = '\\';
+                *o++ = 'V';
             } else {
                 o = WriteEscaped(o, row[i].m_strValue.View());
             }
