@@ -293,6 +293,8 @@ SaveResult CSaveRun::Run(const SaveSelection& selection) {
         work.erase(-1);
     }
 
+    // The dictionary's column records are read with the same collation table as the rows.
+    m_engine.m_context.collations = &m_collations;
     const CString ibdata = m_scan.m_strScanRoot + u"ibdata1";
     if (IsRegularFile(ibdata) && !m_engine.LoadDictionary(ibdata))
         Log(u"The data dictionary of " + ibdata + u" cannot be read; InnoDB tables without their own file have no rows");

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "engine/Collation.h"
 #include "engine/Decoding.h"
 #include "engine/InnoPage.h"
 
@@ -157,7 +158,14 @@ void ReadDictionaryRoots(CFile& file, std::uint32_t pageSize, std::uint64_t page
 void LookupCollation(const ReadContext& context, std::uint32_t collation, std::uint32_t& mbminlen,
                      std::uint32_t& mbmaxlen) {
     mbminlen = mbmaxlen = 0;
-    const CollationEntry* entry = context.FindCollation(collation);
+    // A reader given no collation table still knows the widths of the common sets: without
+    // them a fixed-width CHAR of a multi-byte set is cut as a variable-length one.
+    static const CollationMap builtIn = BuiltInCollations();
+    const CollationEntry* entry = context.collations ? context.FindCollation(collation) : nullptr;
+    if (!context.collations) {
+        const auto it = builtIn.find(collation);
+        entry = it == builtIn.end() ? nullptr : &it->second;
+    }
     if (!entry) return;
     mbminlen = entry->mbminlen;
     mbmaxlen = entry->mbmaxlen;

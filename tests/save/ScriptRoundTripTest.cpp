@@ -243,6 +243,11 @@ void RoundTrip(const std::string& label, bool viaServer) {
     }
     // A save that reported nothing gave everything back, and said so by its exit status.
     EXPECT_EQ(rc == 0, lossy == 0) << lossLines;
+    // Only view_shapes holds objects that cannot come back exact (a view and a trigger
+    // written by a latin1 client); every other archive reloads whole.
+    if (label != "view_shapes") {
+        EXPECT_EQ(lossy, 0u) << lossLines;
+    }
     std::printf("%s: %zu tables, %zu rows, %zu views, %zu triggers reloaded; %zu object(s) not exact, each named "
                 "in a loss line\n",
                 label.c_str(), tables, rows, views, triggers, lossy);
