@@ -46,6 +46,23 @@ std::vector<std::uint32_t> ClusteredKeyColumns(const CTableEngine& engine);
 bool FindNodePtrChildOffset(const CTableEngine& engine, const unsigned char* page, std::uint16_t origin,
                             std::uint32_t& offset, std::uint32_t pageSize = INNO_PAGE_SIZE);
 
+// Where one field of an InnoDB record lies, whatever the record format.
+struct InnoFieldSlice {
+    enum Kind : std::uint8_t { Data, Null, Missing, Default };
+    Kind kind = Data;
+    bool offPage = false;
+    std::uint32_t offset = 0;  // from the page start
+    std::uint32_t length = 0;
+};
+
+class CInnoPageView;
+
+// Sets the cell of column from its field slice: the value text, the null flag, and whether
+// an off-page part is missing. defaultIndex is the field's place among the instant-ALTER
+// defaults.
+void SetInnoCell(CTableEngine& engine, const CInnoPageView& page, const InnoColumnDef& def, std::uint32_t column,
+                 std::size_t defaultIndex, const InnoFieldSlice& slice);
+
 // Fields of the layout before the first non-key column: the key, DB_TRX_ID and
 // DB_ROLL_PTR. 0 when the layout has no DB_ROLL_PTR.
 std::uint32_t InnoFirstUserField(const std::vector<InnoColumnDef>& columns);

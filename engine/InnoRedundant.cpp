@@ -59,13 +59,7 @@ void NoteRedundantLoss(CTableEngine& engine, std::uint32_t page, std::uint32_t o
 }
 
 // One field of a record as its end offsets give it.
-struct Slice {
-    enum Kind : std::uint8_t { Data, Null, Missing, Default };
-    Kind kind = Data;
-    bool offPage = false;
-    std::uint32_t offset = 0;  // from the page start
-    std::uint32_t length = 0;
-};
+using Slice = InnoFieldSlice;
 
 struct Header {
     std::uint8_t info = 0;
@@ -122,42 +116,12 @@ bool CutFields(const CInnoPageView& page, std::uint32_t r, const Header& h, std:
 }
 
 void FormatSlices(CTableEngine& engine, const CInnoPageView& page, const std::vector<Slice>& slices) {
-    static const CString kNullText(u"NULL");
     const std::vector<InnoColumnDef>& layout = engine.m_innoColumns;
     for (std::size_t i = 0; i < layout.size(); ++i) {
         const InnoColumnDef& def = layout[i];
         // System fields and instantly dropped ones give no cell.
         if (def.mtype == INNO_MTYPE_SYS || def.column.m_nColumn >= engine.m_columns.size()) continue;
-        CString& text = engine.m_columns[def.column.m_nColumn].m_strValue;
-        std::uint8_t& isNull = engine.m_columns[def.column.m_nColumn].m_bNull;
-        isNull = 0;
-        engine.m_bCellIncomplete = 0;
-        const Slice& s = slices[i];
-        switch (s.kind) {
-        case Slice::Missing: text.Empty(); break;
-        case Slice::Null:
-            text = kNullText;
-            isNull = 1;
-            break;
-        case Slice::Data:
-            FormatInnoFieldValue(engine, text, def, s.offPage, page.Data() + s.offset, s.length);
-            break;
-        case Slice::Default: {
-            const std::vector<InnoFieldDefault>& defaults = engine.m_innoInstant.defaults;
-            const InnoFieldDefault* d = i < defaults.size() ? &defaults[i] : nullptr;
-            if (!d || d->kind == InnoFieldDefault::Unknown) {
-                text.Empty();
-            } else if (d->kind == InnoFieldDefault::Null) {
-                text = kNullText;
-                isNull = 1;
-            } else {
-                FormatInnoFieldValue(engine, text, def, d->offPage, d->bytes.data(),
-                                     static_cast<std::uint32_t>(d->bytes.size()));
-            }
-            break;
-        }
-        }
-        engine.m_columns[def.column.m_nColumn].m_bIncomplete = engine.m_bCellIncomplete;
+        SetInnoCell(engine, page, def, def.column.m_nColumn, i, slices[i]);
     }
     engine.m_rows.push_back(engine.m_columns);
 }

@@ -60,13 +60,7 @@ struct FieldPlan {
     bool system = false;
 };
 
-struct FieldSlice {
-    enum Kind : std::uint8_t { Data, Null, Missing, Default };
-    Kind kind = Data;
-    bool offPage = false;
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
-};
+using FieldSlice = InnoFieldSlice;
 
 struct RecordPlan {
     std::vector<FieldPlan> fields;
@@ -231,40 +225,10 @@ void WalkLoss(CTableEngine& engine, std::uint32_t page, const CString& what) {
 
 void AppendRow(CTableEngine& engine, const CInnoPageView& page, const RecordPlan& plan,
                const std::vector<FieldSlice>& slices) {
-    static const CString kNullText(u"NULL");
     for (std::size_t i = 0; i < plan.fields.size(); ++i) {
         const FieldPlan& f = plan.fields[i];
         if (f.system || f.column >= engine.m_columns.size()) continue;
-        CString& text = engine.m_columns[f.column].m_strValue;
-        std::uint8_t& isNull = engine.m_columns[f.column].m_bNull;
-        isNull = 0;
-        engine.m_bCellIncomplete = 0;
-        const FieldSlice& s = slices[i];
-        switch (s.kind) {
-        case FieldSlice::Missing: text.Empty(); break;
-        case FieldSlice::Null:
-            text = kNullText;
-            isNull = 1;
-            break;
-        case FieldSlice::Data:
-            FormatInnoFieldValue(engine, text, *f.def, s.offPage, page.Data() + s.offset, s.length);
-            break;
-        case FieldSlice::Default: {
-            const std::vector<InnoFieldDefault>& defaults = engine.m_innoInstant.defaults;
-            const InnoFieldDefault* d = i < defaults.size() ? &defaults[i] : nullptr;
-            if (!d || d->kind == InnoFieldDefault::Unknown) {
-                text.Empty();
-            } else if (d->kind == InnoFieldDefault::Null) {
-                text = kNullText;
-                isNull = 1;
-            } else {
-                FormatInnoFieldValue(engine, text, *f.def, d->offPage, d->bytes.data(),
-                                     static_cast<std::uint32_t>(d->bytes.size()));
-            }
-            break;
-        }
-        }
-        engine.m_columns[f.column].m_bIncomplete = engine.m_bCellIncomplete;
+        SetInnoCell(engine, page, *f.def, f.column, i, slices[i]);
     }
     engine.m_rows.push_back(engine.m_columns);
 }
@@ -740,6 +704,40 @@ bool CTableEngine::ReadLeafRowsIbd(std::uint32_t page, std::uint16_t offset) {
 
 bool CTableEngine::ReadLeafRowsSystem(std::uint32_t page, std::uint16_t offset) {
     return WalkLeaves(*this, m_fileIbdata, m_nIbdataPages, false, page, offset);
+}
+
+void SetInnoCell(CTableEngine& engine, const CInnoPageView& page, const InnoColumnDef& def, std::uint32_t column,
+                 std::size_t defaultIndex, const InnoFieldSlice& s) {
+    static const CString kNullText(u"NULL");
+    CString& text = engine.m_columns[column].m_strValue;
+    std::uint8_t& isNull = engine.m_columns[column].m_bNull;
+    isNull = 0;
+    engine.m_bCellIncomplete = 0;
+    switch (s.kind) {
+    case InnoFieldSlice::Missing: text.Empty(); break;
+    case InnoFieldSlice::Null:
+        text = kNullText;
+        isNull = 1;
+        break;
+    case InnoFieldSlice::Data:
+        FormatInnoFieldValue(engine, text, def, s.offPage, page.Data() + s.offset, s.length);
+        break;
+    case InnoFieldSlice::Default: {
+        const std::vector<InnoFieldDefault>& defaults = engine.m_innoInstant.defaults;
+        const InnoFieldDefault* d = defaultIndex < defaults.size() ? &defaults[defaultIndex] : nullptr;
+        if (!d || d->kind == InnoFieldDefault::Unknown) {
+            text.Empty();
+        } else if (d->kind == InnoFieldDefault::Null) {
+            text = kNullText;
+            isNull = 1;
+        } else {
+            FormatInnoFieldValue(engine, text, def, d->offPage, d->bytes.data(),
+                                 static_cast<std::uint32_t>(d->bytes.size()));
+        }
+        break;
+    }
+    }
+    engine.m_columns[column].m_bIncomplete = engine.m_bCellIncomplete;
 }
 
 std::uint32_t InnoFirstUserField(const std::vector<InnoColumnDef>& columns) { return FirstUserField(columns); }
