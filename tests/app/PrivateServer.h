@@ -34,6 +34,25 @@ namespace privateserver {
 
 namespace fs = std::filesystem;
 
+// A folder of its own under /tmp, removed with everything in it when the test ends.
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& tag) {
+        std::string pattern = "/tmp/dralvek-" + tag + ".XXXXXX";
+        if (mkdtemp(pattern.data())) m_path = pattern;
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        if (!m_path.empty()) fs::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
 inline bool OnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "";

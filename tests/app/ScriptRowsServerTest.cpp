@@ -105,18 +105,8 @@ void LoadAndCompare(const std::string& label) {
             wanted.push_back(printed);
 
             std::string select;
-            for (const ExpectedColumn& c : columns) {
-                const std::string n = QuoteIdentifier(CString::FromUtf8(c.name));
-                std::string e;
-                switch (c.kind) {
-                case Kind::Hex: e = "HEX(" + n + ")"; break;
-                case Kind::Text: e = "HEX(CAST(" + n + " AS CHAR CHARACTER SET utf8mb4))"; break;
-                case Kind::Bit: e = "LPAD(BIN(" + n + "), " + c.precision + ", '0')"; break;
-                case Kind::Float: e = "CAST(" + n + " AS DOUBLE)"; break;
-                case Kind::Plain: e = n; break;
-                }
-                select += (select.empty() ? "" : ", ") + std::string("IF(") + n + " IS NULL, 'N', CONCAT('v', " + e + "))";
-            }
+            for (const ExpectedColumn& c : columns)
+                select += (select.empty() ? "" : ", ") + ReadBackExpression(c.name, c.kind, c.precision);
             query += "SELECT " + select + " FROM " + table + ";\nSELECT '-- end of table';\n";
         }
     }

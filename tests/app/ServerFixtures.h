@@ -31,6 +31,21 @@ inline Kind KindOf(const std::string& dataType) {
     return Kind::Plain;
 }
 
+// The column as the fixture generator printed it: 'N' for NULL, else 'v' and the value in
+// the column's kind of text.
+inline std::string ReadBackExpression(const std::string& name, Kind kind, const std::string& precision) {
+    const std::string n = QuoteIdentifier(CString::FromUtf8(name));
+    std::string e;
+    switch (kind) {
+    case Kind::Hex: e = "HEX(" + n + ")"; break;
+    case Kind::Text: e = "HEX(CAST(" + n + " AS CHAR CHARACTER SET utf8mb4))"; break;
+    case Kind::Bit: e = "LPAD(BIN(" + n + "), " + precision + ", '0')"; break;
+    case Kind::Float: e = "CAST(" + n + " AS DOUBLE)"; break;
+    case Kind::Plain: e = n; break;
+    }
+    return "IF(" + n + " IS NULL, 'N', CONCAT('v', " + e + "))";
+}
+
 inline std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> out;
     std::size_t start = 0;

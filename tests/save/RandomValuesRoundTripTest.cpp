@@ -203,21 +203,6 @@ std::string PrintQuery(const std::string& table) {
     return "SELECT " + select + " FROM prop." + table + " ORDER BY id;\n";
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/dralvek-prop.XXXXXX";
-        if (mkdtemp(pattern)) m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 TEST(RandomValuesRoundTrip, EveryColumnTypeSavedFromTheFilesReloadsToTheSameValues) {
     if (!privateserver::Server::Available()) GTEST_SKIP() << "mariadbd is not installed";
@@ -263,7 +248,7 @@ TEST(RandomValuesRoundTrip, EveryColumnTypeSavedFromTheFilesReloadsToTheSameValu
     }
     original.Shutdown();
 
-    TempFolder scripts;
+    privateserver::TempFolder scripts("prop");
     std::ostringstream log, errors;
     {
         // The saved TIMESTAMPs must not depend on the local zone.

@@ -55,16 +55,7 @@ std::string PrintedRow(const std::vector<Column>& columns, const std::string& li
 std::string ReadBackQuery(const std::vector<Column>& columns, const std::string& table) {
     std::string select;
     for (const Column& c : columns) {
-        const std::string n = QuoteIdentifier(CString::FromUtf8(c.name));
-        std::string e;
-        switch (c.kind) {
-        case Kind::Hex: e = "HEX(" + n + ")"; break;
-        case Kind::Text: e = "HEX(CAST(" + n + " AS CHAR CHARACTER SET utf8mb4))"; break;
-        case Kind::Bit: e = "LPAD(BIN(" + n + "), " + c.precision + ", '0')"; break;
-        case Kind::Float: e = "CAST(" + n + " AS DOUBLE)"; break;
-        case Kind::Plain: e = n; break;
-        }
-        select += (select.empty() ? "" : ", ") + std::string("IF(") + n + " IS NULL, 'N', CONCAT('v', " + e + "))";
+        select += (select.empty() ? "" : ", ") + ReadBackExpression(c.name, c.kind, c.precision);
     }
     return "SELECT " + select + " FROM " + table + ";\n";
 }
@@ -103,21 +94,6 @@ std::string ColumnList(const fs::path& tsv, const std::set<std::string>& drop) {
     return out;
 }
 
-class TempFolder {
-public:
-    TempFolder() {
-        char pattern[] = "/tmp/dralvek-save.XXXXXX";
-        if (mkdtemp(pattern)) m_path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 // Local time far from UTC while saving: the script must still carry UTC values.
 class ForeignZone {
@@ -148,7 +124,7 @@ void RoundTrip(const std::string& label, bool viaServer) {
     SCOPED_TRACE(label + (viaServer ? " through ODBC" : " as scripts"));
     const fs::path data = fs::path(DRALVEK_FIXTURES) / label;
     const fs::path expected = fs::path(DRALVEK_FIXTURE_SOURCE) / "expected";
-    TempFolder out;
+    privateserver::TempFolder out("save");
     ASSERT_FALSE(out.Path().empty());
     const std::vector<FixtureDb> dbs = FixtureDatabases(label);
     privateserver::Server server;
