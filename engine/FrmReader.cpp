@@ -249,8 +249,8 @@ namespace {
 
 // The expression block: type (1), field number (2), expression length (2), name length
 // (1), name, expression; after a 16-byte header. Marks in notStored the columns computed
-// on every read (VIRTUAL), which take no bytes in a row. False when the block cannot be
-// read or names a long UNIQUE key's hash column, whose place in a row is not known.
+// on every read (VIRTUAL, and the hash of a long UNIQUE key), which take no bytes in a
+// row. False when the block cannot be read or names a column the table does not have.
 bool ReadVirtualColumns(CFile& file, std::uint64_t position, std::uint32_t length, std::vector<std::uint8_t>& notStored) {
     constexpr std::uint32_t kHeader = 16, kEntryHeader = 6;
     constexpr unsigned char kVirtual = 0, kUsingHash = 5;
@@ -262,9 +262,8 @@ bool ReadVirtualColumns(CFile& file, std::uint64_t position, std::uint32_t lengt
     std::size_t at = kHeader;
     while (at + kEntryHeader <= length) {
         const unsigned char type = block[at];
-        if (type == kUsingHash) return false;
         const std::size_t field = static_cast<std::size_t>(block[at + 1]) | static_cast<std::size_t>(block[at + 2]) << 8;
-        if (type == kVirtual) {
+        if (type == kVirtual || type == kUsingHash) {
             if (field >= notStored.size()) return false;
             notStored[field] = 1;
         }
@@ -275,6 +274,71 @@ bool ReadVirtualColumns(CFile& file, std::uint64_t position, std::uint32_t lengt
 }
 
 }  // namespace
+
+std::vector<std::uint8_t> FrmExtra2Entry(const unsigned char* segment, std::size_t length, unsigned char type) {
+    // Typed entries of a type byte, a length byte (0: a 16-bit length follows) and the data.
+    if (length == 0 || segment[0] == '/') return {};
+    std::size_t p = 0;
+    while (p + 3 <= length) {
+        const unsigned char entryType = segment[p];
+        std::size_t n = segment[p + 1];
+        p += 2;
+        if (n == 0) {
+            n = Le16(segment + p);
+            p += 2;
+        }
+        if (p + n > length) break;
+        if (entryType == type) return std::vector<std::uint8_t>(segment + p, segment + p + n);
+        p += n;
+    }
+    return {};
+}
+
+bool ReadOldGeneratedColumns(const unsigned char* records, std::uint32_t fieldCount, const unsigned char* screen,
+                             std::size_t screenLength, std::uint32_t serverVersion, OldGeneratedColumns& out) {
+    constexpr std::uint32_t kRecordSize = 17;
+    constexpr unsigned char kTypeMarker = 245, kGeneratedCheckBit = 128;
+    // 245 is the JSON type of servers 5.7 to 9.x; before them and from 10.0 on it marks
+    // a generated column.
+    const bool markerIsType = serverVersion >= 50600 && serverVersion < 100000;
+    out = OldGeneratedColumns();
+    out.virtualFlagsLast = serverVersion >= 50700 && serverVersion < 100000 && screenLength != 0;
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < fieldCount; ++i) {
+        const unsigned char* rec = records + static_cast<std::size_t>(i) * kRecordSize;
+        OldGeneratedColumn g;
+        g.field = i;
+        std::size_t textAt = 0, textLength = 0;
+        if (rec[13] == kTypeMarker && !markerIsType) {
+            // 1 or 2, type, flags, [list when 2], expression; the entry's length is in the
+            // field record's list byte.
+            const std::size_t length = rec[12];
+            if (at + 3 > screenLength || (screen[at] != 1 && screen[at] != 2)) return false;
+            const std::size_t header = screen[at] == 2 ? 4 : 3;
+            if (length < header || at + length > screenLength) return false;
+            g.typeInEntry = true;
+            g.type = screen[at + 1];
+            if (g.type == kTypeMarker) return false;
+            g.stored = (screen[at + 2] & 1) != 0;
+            g.interval = header == 4 ? screen[at + 3] : 0;
+            textAt = at + header;
+            textLength = length - header;
+        } else if (rec[10] & kGeneratedCheckBit) {
+            // 1, expression length (2), stored (1), expression.
+            if (at + 4 > screenLength || screen[at] != 1) return false;
+            textLength = Le16(screen + at + 1);
+            textAt = at + 4;
+            if (textLength == 0 || textAt + textLength > screenLength) return false;
+            g.stored = screen[at + 3] != 0;
+        } else {
+            continue;
+        }
+        g.text.assign(reinterpret_cast<const char*>(screen + textAt), textLength);
+        at = textAt + textLength;
+        out.columns.push_back(std::move(g));
+    }
+    return true;
+}
 
 bool CTableEngine::ReadFrm(const CString& path) {
     m_frmKeys.clear();
@@ -305,6 +369,18 @@ bool CTableEngine::ReadFrm(const CString& path) {
         // columns) after the comments; the records are laid out the same.
         if (version != 6 && version != 7 && version != 9 && version != 10 && version != 11) return false;
         state.m_nVersion = version;
+
+        // Field flags: visibility in the low two bits, 3 for the hash column the server
+        // adds for a long UNIQUE key.
+        std::vector<std::uint8_t> fieldFlags;
+        {
+            const std::uint32_t extra2Length =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(Le16(header + 4), fileLength - kHeaderSize));
+            std::vector<unsigned char> extra2;
+            m_fileFrm.Seek(kHeaderSize, CFile::begin);
+            if (ReadFrmBlock(extra2, extra2Length) != 0) return false;
+            fieldFlags = FrmExtra2Entry(extra2.data(), extra2Length, kExtra2FieldFlags);
+        }
 
         m_nDbType = header[3];
         // The row format as the definition states it (create option bit 0: packed
@@ -359,14 +435,45 @@ bool CTableEngine::ReadFrm(const CString& path) {
         const unsigned char* comments = namesEnd;
         const unsigned char* commentsEnd = comments + commentsLength;
 
-        // Older servers (version 10) keep generated columns in a screen of their own at
-        // the same place, in a form whose stored/virtual marks are not read here: such a
-        // table is refused rather than misread.
-        if (version == 10 && Le16(formInfo + 286) != 0) return false;
         std::vector<std::uint8_t> notStored(state.m_nFieldCount, 0);
+        const std::uint32_t generatedLength = Le16(formInfo + 286);
         if (version == 11 &&
-            !ReadVirtualColumns(m_fileFrm, formPos + kFormInfoSize + blockLength, Le16(formInfo + 286), notStored))
+            !ReadVirtualColumns(m_fileFrm, formPos + kFormInfoSize + blockLength, generatedLength, notStored))
             return false;
+        // Type and ENUM/SET list of each field: the field record's, unless a generated
+        // column's entry keeps them in its place.
+        std::vector<std::uint8_t> fieldType(state.m_nFieldCount, 0);
+        std::vector<std::uint32_t> fieldList(state.m_nFieldCount, 0);
+        if (state.m_nFieldRecordSize == 17) {
+            for (std::uint32_t i = 0; i < state.m_nFieldCount; ++i) {
+                fieldType[i] = records[static_cast<std::size_t>(i) * 17 + 13];
+                fieldList[i] = records[static_cast<std::size_t>(i) * 17 + 12];
+            }
+        }
+        bool virtualFlagsLast = false;
+        if (version < 11 && state.m_nFieldRecordSize == 17 && generatedLength != 0) {
+            // Older servers keep generated columns in a screen of their own at the same
+            // place. A screen cut short by the end of the file holds what is there; an
+            // entry that needs more refuses the table, whose row layout is then unknown.
+            const std::uint64_t at = formPos + kFormInfoSize + blockLength;
+            const std::uint32_t available =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(generatedLength, fileLength - at));
+            std::vector<unsigned char> screen;
+            m_fileFrm.Seek(static_cast<std::int64_t>(at), CFile::begin);
+            if (ReadFrmBlock(screen, available) != 0) return false;
+            OldGeneratedColumns generated;
+            if (!ReadOldGeneratedColumns(records, state.m_nFieldCount, screen.data(), available, Le32(header + 51),
+                                         generated))
+                return false;
+            for (const OldGeneratedColumn& g : generated.columns) {
+                notStored[g.field] = g.stored ? 0 : 1;
+                if (g.typeInEntry) {
+                    fieldType[g.field] = g.type;
+                    fieldList[g.field] = g.interval;
+                }
+            }
+            virtualFlagsLast = generated.virtualFlagsLast;
+        }
 
         std::vector<NameList> fieldNames;
         const unsigned char* cursor = names;
@@ -382,8 +489,8 @@ bool CTableEngine::ReadFrm(const CString& path) {
         if (state.m_nFieldRecordSize == 17) {
             for (std::uint32_t i = 0; i < state.m_nFieldCount; ++i) {
                 const unsigned char* rec = records + static_cast<std::size_t>(i) * 17;
-                if (rec[13] != MYSQL_TYPE_ENUM && rec[13] != MYSQL_TYPE_SET) continue;
-                const std::uint32_t list = rec[12];
+                if (fieldType[i] != MYSQL_TYPE_ENUM && fieldType[i] != MYSQL_TYPE_SET) continue;
+                const std::uint32_t list = fieldList[i];
                 if (list == 0 || list > listWideCharset.size()) continue;
                 const CString charset = WideCharsetName(m_context, (static_cast<std::uint32_t>(rec[11]) << 8) + rec[14]);
                 if (!charset.IsEmpty()) listWideCharset[list - 1] = charset;
@@ -422,15 +529,17 @@ bool CTableEngine::ReadFrm(const CString& path) {
                 c.m_nLength = Le16(rec + 3);
                 c.m_nRecordPos = Le24(rec + 5);
                 pack = Le16(rec + 8);
-                fields[i].uniregCheck = rec[10];
-                c.m_nType = rec[13];
+                // Bit 128 marks a generated column in some servers' files; the check is
+                // the rest.
+                fields[i].uniregCheck = rec[10] & 127u;
+                c.m_nType = fieldType[i];
                 c.m_nCharset = (static_cast<std::uint32_t>(rec[11]) << 8) + rec[14];
                 // Decimals take six bits: a scale above 31 (up to 38) is stored too.
                 const std::uint32_t decimals = (pack >> 8) & 0x3Fu;
                 switch (c.m_nType) {
                 case MYSQL_TYPE_ENUM:
                 case MYSQL_TYPE_SET: {
-                    const std::uint32_t list = rec[12] > 0 ? rec[12] - 1u : enumFieldsSeen;
+                    const std::uint32_t list = fieldList[i] > 0 ? fieldList[i] - 1u : enumFieldsSeen;
                     ++enumFieldsSeen;
                     if (list < state.m_intervals.size()) {
                         const NameList& elements = state.m_intervals[list];
@@ -521,11 +630,35 @@ bool CTableEngine::ReadFrm(const CString& path) {
             keys.push_back(std::move(def));
         }
 
+        // The hash column of a long UNIQUE key is computed like a VIRTUAL column: the
+        // server keeps it in the key only, never in a row, and never shows it. Those it
+        // appends after the table's own columns are left out of the list; one anywhere
+        // else stays, as not stored.
+        constexpr std::uint8_t kKeyAlgLongHash = 5, kFieldHiddenByServer = 3;
+        if (std::any_of(keys.begin(), keys.end(), [](const FrmKeyDef& k) { return k.algorithm == kKeyAlgLongHash; })) {
+            auto hidden = [&](std::size_t i) { return i < fieldFlags.size() && (fieldFlags[i] & 3u) == kFieldHiddenByServer; };
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                if (hidden(i)) columns[i].m_bNotStored = 1;
+            while (!columns.empty() && hidden(columns.size() - 1)) {
+                columns.pop_back();
+                fields.pop_back();
+            }
+            for (FrmKeyDef& key : keys) {
+                for (std::size_t p = key.columns.size(); p-- > 0;) {
+                    if (key.columns[p] < columns.size()) continue;
+                    key.columns.erase(key.columns.begin() + static_cast<std::ptrdiff_t>(p));
+                    key.partLengths.erase(key.partLengths.begin() + static_cast<std::ptrdiff_t>(p));
+                    key.partFlags.erase(key.partFlags.begin() + static_cast<std::ptrdiff_t>(p));
+                }
+            }
+        }
+
         state.m_nNullBits = nullBits + state.m_nNullFields + bitExtraBits;
         m_columns.insert(m_columns.end(), columns.begin(), columns.end());
         m_frmKeys = std::move(keys);
         m_frmFields = std::move(fields);
         m_nRecordLength = state.m_nRecordLength;
+        m_bVirtualFlagsLast = virtualFlagsLast ? 1 : 0;
         m_nNullBytes = (state.m_nNullBits + 7) / 8;
         m_fileFrm.Close();
         return true;

@@ -5,6 +5,7 @@
 
 #include "engine/Decoding.h"
 #include "engine/FieldValue.h"
+#include "engine/FrmReader.h"
 #include "engine/SqlScript.h"
 #include "platform/core/ByteOrder.h"
 #include "platform/core/CFile.h"
@@ -20,8 +21,6 @@ constexpr std::uint32_t kExpressionEntryHeader = 6;
 // Table comment byte that sends the comment to the extra segment.
 constexpr unsigned char kLongComment = 255;
 // Extra2 entries read.
-constexpr unsigned char kExtra2IndexFlags = 5;
-constexpr unsigned char kExtra2FieldFlags = 129;
 constexpr std::uint8_t kFieldInvisibleUser = 1;
 constexpr std::uint8_t kKeyIgnored = 1;
 // Definitions written since this server version carry an auto-partitioned byte.
@@ -127,26 +126,11 @@ bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts, std::size_t ke
     facts.keyBlockSize = static_cast<std::uint16_t>(Le16(h + 62));
     const std::uint32_t serverVersion = Le32(h + 51);
 
-    // Extra2 segment (between the header and the form position): typed entries of a
-    // type byte, a length byte (0: a 16-bit length follows) and the data.
     {
         const std::uint64_t end2 = kHeaderSize + Le16(h + 4);
-        std::uint64_t p = kHeaderSize;
-        // Definitions of older servers hold a file name here instead.
-        if (end2 <= length && p < end2 && h[p] != '/') {
-            while (p + 3 <= end2) {
-                const unsigned char type = h[p];
-                std::uint64_t n = h[p + 1];
-                p += 2;
-                if (n == 0) {
-                    n = Le16(h + p);
-                    p += 2;
-                }
-                if (p + n > end2) break;
-                if (type == kExtra2FieldFlags) facts.fieldFlags.assign(h + p, h + p + n);
-                if (type == kExtra2IndexFlags) facts.keyFlags.assign(h + p, h + p + n);
-                p += n;
-            }
+        if (end2 <= length) {
+            facts.fieldFlags = FrmExtra2Entry(h + kHeaderSize, end2 - kHeaderSize, kExtra2FieldFlags);
+            facts.keyFlags = FrmExtra2Entry(h + kHeaderSize, end2 - kHeaderSize, kExtra2IndexFlags);
         }
     }
 
@@ -245,6 +229,30 @@ bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts, std::size_t ke
                 pos += nameLength + exprLength;
                 facts.expressions.push_back(std::move(x));
             }
+        }
+    } else if (version >= 9 && Le16(fi + 286) != 0) {
+        // Older servers' generated columns: a screen of their own at the same place.
+        const std::uint32_t fields = Le16(fi + 258);
+        const std::uint64_t recordsAt = formPos + kFormInfoSize + Le16(fi + 260);
+        const std::uint64_t at = recordsAt + static_cast<std::uint64_t>(fields) * 17 + Le16(fi + 268) +
+                                 Le16(fi + 274) + Le16(fi + 284);
+        const std::uint64_t n = Le16(fi + 286);
+        OldGeneratedColumns generated;
+        if (at > length) {
+            facts.problems.push_back("the generated columns lie past the end of the definition file");
+        } else if (!ReadOldGeneratedColumns(h + recordsAt, fields, h + at,
+                                            static_cast<std::size_t>(std::min<std::uint64_t>(n, length - at)),
+                                            serverVersion, generated)) {
+            facts.problems.push_back("a generated column's expression cannot be read");
+        } else {
+            for (OldGeneratedColumn& g : generated.columns) {
+                FrmExpression x;
+                x.kind = g.stored ? FrmExpression::Stored : FrmExpression::Virtual;
+                x.field = g.field;
+                x.text = Utf8Of(g.text);
+                facts.expressions.push_back(std::move(x));
+            }
+            facts.virtualFlagsLast = generated.virtualFlagsLast;
         }
     }
     return true;
@@ -421,7 +429,13 @@ BitPlaces PlaceBits(const CTableEngine& engine, const FrmTableFacts& facts) {
     p.nullBit.assign(n, -1);
     p.spareBits.assign(n, -1);
     std::int64_t bit = (facts.nullFlagsFirst && !(facts.createOptions & kOptPackRecord)) ? 1 : 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    // Stored columns first when the definition hands VIRTUAL columns their bits last.
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < n; ++i)
+        if (!facts.virtualFlagsLast || !engine.m_columns[i].m_bNotStored) order.push_back(i);
+    for (std::size_t i = 0; i < n && facts.virtualFlagsLast; ++i)
+        if (engine.m_columns[i].m_bNotStored) order.push_back(i);
+    for (const std::size_t i : order) {
         const ColumnInfo& c = engine.m_columns[i];
         const std::uint16_t pack = i < engine.m_frmFields.size() ? engine.m_frmFields[i].packFlags : 0;
         if (c.m_bNullable) p.nullBit[i] = bit++;

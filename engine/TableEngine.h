@@ -436,6 +436,9 @@ public:
     ReadContext m_context;
     // The definition was written by a server of 5.6 or later (its temporal formats).
     std::uint8_t m_bMySql56Format = 0;
+    // The definition's VIRTUAL columns have their null bits after every stored column's
+    // null and BIT bits, not in column order.
+    std::uint8_t m_bVirtualFlagsLast = 0;
     // Set when an off-page value could not be read whole; the row reader moves it to the
     // cell's m_bIncomplete.
     std::uint8_t m_bCellIncomplete = 0;

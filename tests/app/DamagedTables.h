@@ -54,12 +54,14 @@ constexpr std::size_t kPage = INNO_PAGE_SIZE;
 // A data folder of its own holding copies of corpus files ("db/table.ext", "ibdata1").
 class DataDir {
 public:
-    explicit DataDir(std::initializer_list<std::string> files) {
+    explicit DataDir(std::initializer_list<std::string> files) : DataDir(Corpus(), std::vector<std::string>(files)) {}
+    // Copies of the files of another unpacked archive.
+    DataDir(const fs::path& archive, const std::vector<std::string>& files) {
         m_root = fs::temp_directory_path() / ("damaged-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count));
         fs::remove_all(m_root);
         for (const std::string& f : files) {
             fs::create_directories((m_root / f).parent_path());
-            fs::copy_file(Corpus() / f, m_root / f);
+            fs::copy_file(archive / f, m_root / f);
         }
     }
     ~DataDir() { fs::remove_all(m_root); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ScriptDdl.h"
 #include "tests/app/DamagedTables.h"
 
 namespace {
@@ -170,6 +171,187 @@ TEST(OlderServerFiles, BlobPagesOfTypeZeroAreFollowedWhenTheirPartHeaderFits) {
                                                      << " bytes, want " << want[r][k].size();
         }
     }
+}
+
+// --- generated columns of version 10 definitions --------------------------------------
+
+fs::path GeneratedArchive() { return fs::path(DRALVEK_FIXTURES) / "generated"; }
+
+// The two forms in which servers before the expression block kept generated columns.
+enum class OldGenerated {
+    TypeMarker,  // 5.2 to 10.1 of one line: type 245 in the field record, the type in the entry
+    CheckBit,    // 5.7 of the other: bit 128 of the field's check byte
+};
+
+// gen_cols/*.frm (version 11) hold generated columns and nothing else in their expression
+// block, which ends the file: 16 header bytes, then per column its kind (0 VIRTUAL, 1
+// STORED), field number (2), expression length (2), name length (1), name, expression.
+// The edit turns the block into the older screen at the same place, with the same
+// expressions, and gives the definition version 10 and an older server's version (at 51);
+// rows and row layout are the server's own.
+Bytes WithOldGeneratedColumns(Bytes frm, OldGenerated form) {
+    const std::size_t info = Le32(frm, 64 + Le16(frm, 4));
+    const std::size_t fields = Le16(frm, info + 258);
+    const std::size_t records = info + 288 + Le16(frm, info + 260);
+    const std::size_t block = records + 17 * fields + Le16(frm, info + 268) + Le16(frm, info + 274) + Le16(frm, info + 284);
+    EXPECT_EQ(frm.at(2), 11);
+    EXPECT_EQ(block + Le16(frm, info + 286), frm.size()) << "the expression block ends the file";
+    std::string screen;
+    for (std::size_t at = block + 16; at + 6 <= frm.size();) {
+        const unsigned kind = frm.at(at);
+        const std::size_t field = Le16(frm, at + 1), length = Le16(frm, at + 3), name = frm.at(at + 5);
+        const std::string text(frm.begin() + static_cast<std::ptrdiff_t>(at + 6 + name),
+                               frm.begin() + static_cast<std::ptrdiff_t>(at + 6 + name + length));
+        at += 6 + name + length;
+        EXPECT_LE(kind, 1u) << "generated columns only";
+        const std::size_t rec = records + 17 * field;
+        if (form == OldGenerated::TypeMarker) {
+            const unsigned type = frm.at(rec + 13);
+            const bool list = type == 247 || type == 248;  // ENUM, SET: their list in the entry
+            std::string entry{static_cast<char>(list ? 2 : 1), static_cast<char>(type), static_cast<char>(kind)};
+            if (list) entry += static_cast<char>(frm.at(rec + 12));
+            entry += text;
+            EXPECT_LE(entry.size(), 255u);
+            frm.at(rec + 13) = 245;
+            frm.at(rec + 12) = static_cast<unsigned char>(entry.size());
+            screen += entry;
+        } else {
+            frm.at(rec + 10) |= 128;
+            screen += {1, static_cast<char>(length & 0xFF), static_cast<char>(length >> 8), static_cast<char>(kind)};
+            screen += text;
+        }
+    }
+    frm.resize(block);
+    frm.insert(frm.end(), screen.begin(), screen.end());
+    PutLe(frm, info + 286, screen.size(), 2);
+    frm.at(2) = 10;
+    PutLe(frm, 51, form == OldGenerated::TypeMarker ? 100138 : 50744, 4);
+    return frm;
+}
+
+std::string CreateTable(const fs::path& root, const std::string& table) {
+    CDralvekOstruneApp app;
+    TableDdl ddl;
+    EXPECT_TRUE(BuildTableDdl(CString::FromUtf8((root / "gen_cols" / (table + ".frm")).string()), CString::FromUtf8(table),
+                              app.m_mapCollation, ddl));
+    EXPECT_TRUE(ddl.losses.empty()) << ddl.losses.front();
+    return ddl.sql;
+}
+
+// The check-bit form's server gives VIRTUAL columns their null bits (and BIT spare bits)
+// after every stored column's; the fixture server gave them in column order. The edit
+// moves the bits of each fixed-length record: slots names the flag bits from bit 1 on in
+// column order, S for a stored column's and V for a VIRTUAL one's.
+void MoveVirtualFlagsLast(Bytes& myd, std::size_t rows, const std::string& slots) {
+    ASSERT_EQ(myd.size() % rows, 0u);
+    const std::size_t length = myd.size() / rows;
+    for (std::size_t r = 0; r < rows; ++r) {
+        unsigned char* record = myd.data() + r * length;
+        auto bit = [&](std::size_t k) { return (record[k / 8] >> (k % 8)) & 1; };
+        std::vector<int> stored, virtuals;
+        for (std::size_t i = 0; i < slots.size(); ++i) (slots[i] == 'S' ? stored : virtuals).push_back(bit(i + 1));
+        stored.insert(stored.end(), virtuals.begin(), virtuals.end());
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            const std::size_t k = i + 1;
+            record[k / 8] = static_cast<unsigned char>((record[k / 8] & ~(1u << (k % 8))) | stored[i] << (k % 8));
+        }
+    }
+}
+
+// Every generated-column table, its definition in either older form, shows the rows the
+// version 11 definition shows (those are checked against the server elsewhere), with and
+// without ibdata1 or the .MYI, and saves the same CREATE TABLE: the same expressions,
+// VIRTUAL and STORED as they were.
+TEST(OlderServerFiles, GeneratedColumnsOfVersion10Definitions) {
+    const struct {
+        const char* table;
+        bool innodb;
+        // The check-bit form of a MyISAM table: whether its rows read with the .MYI,
+        // whose null bits are the fixture server's (the spare bits of a BIT column come
+        // from the definition's order even then); and the flag bits of its fixed-length
+        // records (see above) to read them without the .MYI, empty for packed records,
+        // which are not edited.
+        bool checkBitWithMyi;
+        const char* slots;
+    } tables[] = {
+        {"t_myisam_fixed", false, true, "VSSSVSSVSSV"},
+        {"t_myisam_dynamic", false, true, ""},
+        {"t_myisam_vkey", false, true, ""},
+        {"t_myisam_bits", false, false, "SSSSVSSSSVVVV"},
+        {"t_myisam_bits_dynamic", false, false, ""},
+        {"t_inno_redundant", true, true, ""},
+        {"t_inno_compact", true, true, ""},
+        {"t_inno_dynamic", true, true, ""},
+        {"t_inno_vkey", true, true, ""},
+    };
+    for (const auto& t : tables) {
+        const std::string base = std::string("gen_cols/") + t.table;
+        std::vector<std::string> files = {base + ".frm"};
+        if (t.innodb) files.insert(files.end(), {base + ".ibd", "ibdata1"});
+        else files.insert(files.end(), {base + ".MYD", base + ".MYI"});
+        const std::string second = t.innodb ? "ibdata1" : base + ".MYI";
+        DataDir written(GeneratedArchive(), files);
+        const Shown want = ShowWholeTable(written.Root(), "gen_cols", t.table);
+        ASSERT_TRUE(want.definitionRead) << t.table;
+        ASSERT_FALSE(want.rows.empty()) << t.table;
+        const std::string wantDdl = CreateTable(written.Root(), t.table);
+        EXPECT_NE(wantDdl.find("GENERATED ALWAYS AS"), std::string::npos);
+        fs::remove(written.Path(second));
+        const Shown wantAlone = ShowWholeTable(written.Root(), "gen_cols", t.table);
+
+        for (const OldGenerated form : {OldGenerated::TypeMarker, OldGenerated::CheckBit}) {
+            const bool checkBit = form == OldGenerated::CheckBit;
+            SCOPED_TRACE(std::string(t.table) + (checkBit ? ", check bit 128" : ", type 245"));
+            DataDir old(GeneratedArchive(), files);
+            old.Write(base + ".frm", WithOldGeneratedColumns(old.Read(base + ".frm"), form));
+            EXPECT_EQ(CreateTable(old.Root(), t.table), wantDdl);
+            if (!checkBit || t.checkBitWithMyi) {
+                const Shown got = ShowWholeTable(old.Root(), "gen_cols", t.table);
+                EXPECT_TRUE(got.definitionRead);
+                EXPECT_EQ(got.columns, want.columns);
+                EXPECT_EQ(got.rows, want.rows);
+                EXPECT_EQ(got.losses, want.losses);
+            }
+
+            // Without ibdata1 or the .MYI the definition alone gives the layout.
+            if (checkBit && !t.innodb) {
+                if (!*t.slots) continue;
+                Bytes myd = old.Read(base + ".MYD");
+                MoveVirtualFlagsLast(myd, want.rows.size(), t.slots);
+                old.Write(base + ".MYD", myd);
+            }
+            fs::remove(old.Path(second));
+            const Shown alone = ShowWholeTable(old.Root(), "gen_cols", t.table);
+            EXPECT_EQ(alone.rows, wantAlone.rows) << "without " << second;
+            EXPECT_EQ(alone.losses, wantAlone.losses) << "without " << second;
+        }
+    }
+}
+
+// The default values are a record too, with the same order of null bits. The edit (on
+// the check-bit form of t_myisam_fixed, its defaults all NULL): the flag bits moved as
+// for its rows, then a's null bit (bit 1 in that order) cleared and its 4 bytes (record
+// position in the field record, counted from 1) set to 7.
+TEST(OlderServerFiles, CheckBitFormDefaultsFollowItsNullBitOrder) {
+    const std::string frm = "gen_cols/t_myisam_fixed.frm";
+    DataDir dir(GeneratedArchive(), {frm});
+    Bytes bytes = WithOldGeneratedColumns(dir.Read(frm), OldGenerated::CheckBit);
+    const std::size_t at = Le16(bytes, 6) + (Le16(bytes, 14) == 0xFFFF ? Le32(bytes, 47) : Le16(bytes, 14));
+    Bytes record(bytes.begin() + static_cast<std::ptrdiff_t>(at),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(at + Le16(bytes, 16)));
+    MoveVirtualFlagsLast(record, 1, "VSSSVSSVSSV");
+    ASSERT_EQ(record.at(0) & 2, 2) << "a's default is NULL";
+    record.at(0) &= static_cast<unsigned char>(~2u);
+    const std::size_t info = Le32(bytes, 64 + Le16(bytes, 4));
+    const std::size_t a = info + 288 + Le16(bytes, info + 260) + 17 * 2;  // the third field
+    PutLe(record, (Le32(bytes, a + 5) & 0xFFFFFF) - 1, 7, 4);
+    std::copy(record.begin(), record.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    dir.Write(frm, bytes);
+    const std::string ddl = CreateTable(dir.Root(), "t_myisam_fixed");
+    EXPECT_NE(ddl.find("`a` int(11) NULL DEFAULT 7,"), std::string::npos) << ddl;
+    EXPECT_NE(ddl.find("`s` varchar(20) CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci NULL DEFAULT NULL,"),
+              std::string::npos)
+        << ddl;
 }
 
 }  // namespace

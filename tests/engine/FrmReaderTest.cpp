@@ -101,9 +101,9 @@ TEST_F(FrmReaderTest, ReadsTheColumnsAndTableValuesOfAPlainDefinition) {
 
 // Version 11 adds an expression block after the comments; the block bytes below are
 // the server's own for DEFAULT (1+1), a CHECK constraint and the generated columns
-// AS (a*2) VIRTUAL and AS (a+1) PERSISTENT. A VIRTUAL column reads, marked as not
-// stored; one the block names past the column list, a long UNIQUE key's hash column
-// and a block cut short leave the row layout unknown and are refused.
+// AS (a*2) VIRTUAL and AS (a+1) PERSISTENT. A VIRTUAL column and a long UNIQUE key's
+// hash column read, marked as not stored; one the block names past the column list and
+// a block cut short leave the row layout unknown and are refused.
 TEST_F(FrmReaderTest, VersionElevenMarksVirtualColumnsNotStored) {
     const std::string header(16, '\0');
     const std::string defaultAndCheck = header + std::string("\x02\x00\x00\x05\x00\x01" "k" "1 + 1", 12) +
@@ -125,7 +125,7 @@ TEST_F(FrmReaderTest, VersionElevenMarksVirtualColumnsNotStored) {
         {"virtual generated column", header + virtualEntry, 16 + virtualEntry.size(), true, 1},
         {"virtual column after a check", defaultAndCheck + virtualEntry, defaultAndCheck.size() + virtualEntry.size(), true, 1},
         {"virtual column past the column list", header + virtualPastColumns, 16 + virtualPastColumns.size(), false, 0},
-        {"long unique key hash", header + usingHash, 16 + usingHash.size(), false, 0},
+        {"long unique key hash", header + usingHash, 16 + usingHash.size(), true, 1},
         {"block cut short by the end of the file", defaultAndCheck.substr(0, 20), defaultAndCheck.size(), false, 0},
     };
     for (const Case& c : cases) {
@@ -141,15 +141,87 @@ TEST_F(FrmReaderTest, VersionElevenMarksVirtualColumnsNotStored) {
             EXPECT_EQ(Columns()[0].m_bNotStored, c.notStored);
         }
     }
-    // Version 10 with a generated-column screen: its marks are not read, so no layout.
-    Image img = OneIntTable().Build();
-    img.bytes[2] = 10;
-    const std::string screen("\x01\x07\x00\x03" "`a` * 2", 11);
-    img.Put16(img.formPos + 286, static_cast<std::uint32_t>(screen.size()));
-    img.bytes += screen;
-    EXPECT_FALSE(Read(img.bytes));
-    img.Put16(img.formPos + 286, 0);
-    EXPECT_TRUE(Read(img.bytes)) << "the same definition without the screen";
+}
+
+// Version 10 keeps generated columns in a screen after the comments, in one of two forms:
+// type 245 in the field record and the column's own type, flags and list in the entry (up
+// to 10.1 of one line of servers), or bit 128 of the check byte and the expression's
+// length and STORED flag in the entry (5.7 of the other). Table: column 1 of two.
+TEST(OldGeneratedColumns, EntriesOfBothFormsAndWhatLeavesTheLayoutUnknown) {
+    constexpr std::uint32_t kOldLine = 100138, kOlderLine = 50560, kOtherLine = 50744;
+    struct Case {
+        const char* what;
+        std::uint32_t server;
+        unsigned char type, listByte, check;  // field 1's record bytes 13, 12, 10
+        std::string screen;
+        bool reads;
+        int columns;
+        bool stored;
+        unsigned char entryType;
+        std::uint32_t list;
+        bool flagsLast;
+    } cases[] = {
+        {"type marker, persistent", kOldLine, 245, 10, 0, std::string("\x01\x08\x01" "`a` + 1", 10), true, 1, true, 8, 0, false},
+        {"type marker, virtual ENUM with its list", kOldLine, 245, 11, 0, std::string("\x02\xf7\x00\x02" "`a` + 1", 11), true, 1, false, 247, 2, false},
+        {"type marker of a 5.5 server", kOlderLine, 245, 10, 0, std::string("\x01\x03\x00" "`a` + 1", 10), true, 1, false, 3, 0, false},
+        {"245 of a 5.7 server is JSON", kOtherLine, 245, 0, 0, "", true, 0, false, 0, 0, false},
+        {"check bit, virtual", kOtherLine, 3, 0, 128, std::string("\x01\x07\x00\x00" "`a` + 1", 11), true, 1, false, 0, 0, true},
+        {"check bit with a check, stored", kOtherLine, 3, 0, 128 | 15, std::string("\x01\x07\x00\x01" "`a` + 1", 11), true, 1, true, 0, 0, true},
+        {"no marked column", kOldLine, 3, 0, 0, std::string("\x01\x03\x00" "x", 4), true, 0, false, 0, 0, false},
+        {"marked, screen empty", kOldLine, 245, 10, 0, "", false, 0, false, 0, 0, false},
+        {"entry of an unknown kind", kOldLine, 245, 10, 0, std::string("\x03\x08\x01" "`a` + 1", 10), false, 0, false, 0, 0, false},
+        {"entry longer than the screen", kOldLine, 245, 11, 0, std::string("\x01\x08\x01" "`a` + 1", 10), false, 0, false, 0, 0, false},
+        {"entry shorter than its header", kOldLine, 245, 3, 0, std::string("\x02\x08\x01\x01", 4), false, 0, false, 0, 0, false},
+        {"entry's own type the marker", kOldLine, 245, 10, 0, std::string("\x01\xf5\x01" "`a` + 1", 10), false, 0, false, 0, 0, false},
+        {"check bit, empty expression", kOtherLine, 3, 0, 128, std::string("\x01\x00\x00\x00", 4), false, 0, false, 0, 0, false},
+        {"check bit, expression past the screen", kOtherLine, 3, 0, 128, std::string("\x01\x09\x00\x00" "`a` + 1", 11), false, 0, false, 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<unsigned char> records(34, 0);
+        records[13] = 3;
+        records[17 + 13] = c.type;
+        records[17 + 12] = c.listByte;
+        records[17 + 10] = c.check;
+        OldGeneratedColumns out;
+        out.virtualFlagsLast = true;
+        const bool reads = ReadOldGeneratedColumns(records.data(), 2, reinterpret_cast<const unsigned char*>(c.screen.data()),
+                                                   c.screen.size(), c.server, out);
+        EXPECT_EQ(reads, c.reads);
+        if (!reads) continue;
+        EXPECT_EQ(out.virtualFlagsLast, c.flagsLast && !c.screen.empty());
+        ASSERT_EQ(out.columns.size(), static_cast<std::size_t>(c.columns));
+        if (c.columns == 0) continue;
+        const OldGeneratedColumn& g = out.columns[0];
+        EXPECT_EQ(g.field, 1u);
+        EXPECT_EQ(g.stored, c.stored);
+        EXPECT_EQ(g.text, "`a` + 1");
+        EXPECT_EQ(g.typeInEntry, c.type == 245);
+        if (g.typeInEntry) {
+            EXPECT_EQ(g.type, c.entryType);
+            EXPECT_EQ(g.interval, c.list);
+        }
+    }
+}
+
+// The type-marker form through the whole definition read: the column takes the entry's
+// type and ENUM list, and a screen cut short by the end of the file refuses the table.
+TEST_F(FrmReaderTest, VersionTenGeneratedColumnTakesTheEntrysTypeAndList) {
+    Builder b;
+    b.mysqlVersion = 100138;
+    b.intervals = {{"x", "y"}, {"red", "green", "blue"}};
+    b.fields = {F("id", MYSQL_TYPE_LONG, 11, kSigned), F("e", 245, 5, kNullable)};
+    const std::string entry("\x02\xf7\x00\x02" "elt(1,'red')", 16);
+    b.fields[1].interval = static_cast<std::uint8_t>(entry.size());
+    Image img = b.Build();
+    img.Put16(img.formPos + 286, static_cast<std::uint32_t>(entry.size()));
+    ASSERT_TRUE(Read(img.bytes + entry));
+    ASSERT_EQ(Columns().size(), 2u);
+    EXPECT_EQ(Columns()[1].m_nType, MYSQL_TYPE_ENUM);
+    EXPECT_EQ(Columns()[1].m_bNotStored, 1);
+    EXPECT_EQ(Columns()[1].m_strEnumList, CString(u"'red','green','blue'"));
+    EXPECT_EQ(Columns()[0].m_bNotStored, 0);
+    EXPECT_FALSE(Read(img.bytes + entry.substr(0, 10)));
 }
 
 TEST_F(FrmReaderTest, TableCharsetOnlyWhenTheHeaderCarriesIt) {

@@ -238,7 +238,7 @@ TEST_P(ScriptRoundTrip, SavedScriptsReloadToTheOriginalRowsViewsAndTriggers) {
 
 INSTANTIATE_TEST_SUITE_P(Archives, ScriptRoundTrip,
                          ::testing::Values("corpus", "sample", "ddl", "view_shapes", "temporal_formats",
-                                           "generated"));
+                                           "generated", "long_unique"));
 
 class OdbcRoundTrip : public ::testing::TestWithParam<std::string> {};
 
