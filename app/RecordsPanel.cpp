@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QBrush>
+#include <QColor>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -25,6 +27,10 @@ QFont ArialFont(int weight) {
     return font;
 }
 
+QString NotStoredText() {
+    return QStringLiteral("Generated column, computed by the server on every read: not stored in the table's files");
+}
+
 const CString& EmptyText() {
     static const CString empty;
     return empty;
@@ -36,7 +42,11 @@ void CRecordListModel::Fill(const std::vector<ColumnInfo>& columns, const TableP
     beginResetModel();
     const std::size_t width = columns.size();
     m_headings.resize(width);
-    for (std::size_t c = 0; c < width; ++c) m_headings[c] = columns[c].m_strName;
+    m_notStored.assign(width, 0);
+    for (std::size_t c = 0; c < width; ++c) {
+        m_headings[c] = columns[c].m_strName;
+        m_notStored[c] = columns[c].m_bNotStored;
+    }
     m_rows = static_cast<int>(rows.size());
     m_cells.resize(width * rows.size());
     auto out = m_cells.begin();
@@ -54,6 +64,7 @@ void CRecordListModel::Fill(const std::vector<ColumnInfo>& columns, const TableP
 void CRecordListModel::Fill(std::vector<CString> headings, std::vector<CString> cells) {
     beginResetModel();
     m_headings = std::move(headings);
+    m_notStored.assign(m_headings.size(), 0);
     m_cells = std::move(cells);
     m_rows = m_headings.empty() ? 0 : static_cast<int>(m_cells.size() / m_headings.size());
     m_cells.resize(static_cast<std::size_t>(m_rows) * m_headings.size());
@@ -73,8 +84,18 @@ const CString& CRecordListModel::Cell(int row, int column) const {
     return m_cells[static_cast<std::size_t>(row) * m_headings.size() + static_cast<std::size_t>(column)];
 }
 
+bool CRecordListModel::NotStored(int column) const {
+    return column >= 0 && static_cast<std::size_t>(column) < m_notStored.size() &&
+           m_notStored[static_cast<std::size_t>(column)] != 0;
+}
+
 QVariant CRecordListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid()) return {};
+    // A computed column's empty cell must not pass for an empty value.
+    if (NotStored(index.column())) {
+        if (role == Qt::BackgroundRole) return QBrush(QColor(0xE4, 0xE4, 0xE4));
+        if (role == Qt::ToolTipRole) return NotStoredText();
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return ToQString(Cell(index.row(), index.column()));
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
@@ -84,6 +105,7 @@ QVariant CRecordListModel::headerData(int section, Qt::Orientation orientation, 
     if (orientation != Qt::Horizontal) return {};
     if (role == Qt::DisplayRole && section >= 0 && section < static_cast<int>(m_headings.size()))
         return ToQString(m_headings[static_cast<std::size_t>(section)]);
+    if (role == Qt::ToolTipRole && NotStored(section)) return NotStoredText();
     if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
     return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -34,9 +35,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     const CString& Cell(int row, int column) const;
+    // The column is computed by the server and its cells hold no value from the files.
+    bool NotStored(int column) const;
 
 private:
     std::vector<CString> m_headings;
+    std::vector<std::uint8_t> m_notStored;
     std::vector<CString> m_cells;
     int m_rows = 0;
 };

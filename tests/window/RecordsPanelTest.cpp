@@ -77,6 +77,19 @@ TEST(RecordsPanel, ListShowsThePageAsText) {
     EXPECT_EQ(m.data(m.index(2, 2), Qt::DisplayRole).toString(), QStringLiteral("y"));
     EXPECT_EQ(m.data(m.index(0, 0), Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignLeft | Qt::AlignVCenter);
     EXPECT_EQ(panel.m_wndRecordList->horizontalHeader()->sectionSize(2), 200);
+    EXPECT_FALSE(m.data(m.index(0, 2), Qt::BackgroundRole).isValid());
+
+    // A VIRTUAL column's cells are empty and look it: greyed, with a tip on the cells and
+    // the heading saying why; the other columns keep their tips (the cell's text).
+    columns[2].m_bNotStored = 1;
+    panel.m_recordModel.Fill(columns, page);
+    EXPECT_TRUE(m.data(m.index(0, 2), Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(m.data(m.index(0, 1), Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(m.data(m.index(0, 2), Qt::ToolTipRole).toString().contains(QStringLiteral("not stored")));
+    EXPECT_TRUE(m.headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString().contains(QStringLiteral("not stored")));
+    EXPECT_FALSE(m.headerData(1, Qt::Horizontal, Qt::ToolTipRole).isValid());
+    EXPECT_EQ(m.data(m.index(0, 1), Qt::ToolTipRole).toString(), QStringLiteral("a\tb"));
+    columns[2].m_bNotStored = 0;
 
     // A narrower page after a wide one keeps nothing of the old cells.
     columns.resize(1);
