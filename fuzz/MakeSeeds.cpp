@@ -89,6 +89,15 @@ void FrmSeeds(const fs::path& corpus) {
         const std::string name = fs::relative(entry.path(), corpus).string();
         Seed("frm_reader", name, Read(entry.path()));
     }
+    // Definitions with generated columns and long UNIQUE keys, unpacked beside the corpus.
+    for (const char* archive : {"generated", "long_unique"}) {
+        const fs::path folder = corpus.parent_path() / archive;
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
+            if (entry.path().extension() != ".frm") continue;
+            Seed("frm_reader", std::string(archive) + "/" + fs::relative(entry.path(), folder).string(), Read(entry.path()));
+        }
+    }
 }
 
 // View definition files (text .frm) and .TRG files, whole.
