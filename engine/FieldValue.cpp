@@ -1,4 +1,5 @@
 #include "engine/FieldValue.h"
+#include "engine/MySqlJson.h"
 
 #include <algorithm>
 #include <bit>
@@ -674,6 +675,32 @@ CString StringText(const CTableEngine& engine, const ColumnInfo& column, const u
     return text;
 }
 
+// Only MySQL 5.7 writes JSON columns, in its binary form: shown and saved as JSON text.
+// Bytes that are no such document keep their hex form, and the loss is said.
+CString JsonText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
+                 std::uint32_t count) {
+    const JsonDecimalText decimal = [](std::uint32_t precision, std::uint32_t scale, const unsigned char* p,
+                                       std::size_t n) {
+        if (precision < 1 || precision > 65 || scale > 30 || scale > precision ||
+            n < DecimalBinarySize(precision, scale))
+            return std::string();
+        ColumnInfo d;
+        d.m_nType = MYSQL_TYPE_NEWDECIMAL;
+        d.m_nPrecision = precision;
+        d.m_nDecimals = scale;
+        return DecimalText(d, p, static_cast<std::uint32_t>(n)).ToUtf8();
+    };
+    std::string text;
+    if (MySqlJsonText(bytes, count, decimal, text)) return CString::FromUtf8(text);
+    // Saved, the bytes go as a JSON string: the column takes only JSON, and one value it
+    // refuses would take the statement's other rows with it.
+    const bool save = engine.m_context.IsSave();
+    engine.m_context.ReportLoss(u"column " + column.m_strName + u": a value that is no binary JSON document; " +
+                                (save ? u"saved as a JSON string of its bytes in hex" : u"shown as its bytes"));
+    const CString hex = HexText(bytes, count);
+    return save ? u"\"" + hex + u"\"" : hex;
+}
+
 CString BlobText(const CTableEngine& engine, const ColumnInfo& column, const unsigned char* bytes,
                  std::uint32_t count, FieldMember member) {
     // A static record holds no BLOB data, only its length and a memory pointer.
@@ -1156,8 +1183,9 @@ CString FormatTypedFieldValue(const CTableEngine& engine, const ColumnInfo& colu
         return SetText(engine, column, bytes, count);
     case MYSQL_TYPE_BIT:
         return BitText(column, bytes, count);
-    case MYSQL_TYPE_VARCHAR:
     case MYSQL_TYPE_JSON:
+        return JsonText(engine, column, bytes, count);
+    case MYSQL_TYPE_VARCHAR:
     case MYSQL_TYPE_VAR_STRING:
     case MYSQL_TYPE_STRING:
         return StringText(engine, column, bytes, count);

@@ -27,8 +27,8 @@ struct ReadContext {
     // time_zone '+00:00', which never meets a local clock's skipped or doubled hour).
     bool utcTimestamps = false;
     // What the reads since the last TakeLosses could not give back whole, one line each:
-    // where (file, page, offset) and why.
-    std::vector<CString> losses;
+    // where (file, page, offset) and why. Value formatting, which reads only, reports too.
+    mutable std::vector<CString> losses;
 
     bool IsSave() const { return mode == ValueMode::Save; }
     const CollationEntry* FindCollation(std::uint32_t id) const {
@@ -36,6 +36,6 @@ struct ReadContext {
         const auto it = collations->find(id);
         return it == collations->end() ? nullptr : &it->second;
     }
-    void ReportLoss(CString text) { losses.push_back(std::move(text)); }
+    void ReportLoss(CString text) const { losses.push_back(std::move(text)); }
     std::vector<CString> TakeLosses() { return std::exchange(losses, {}); }
 };

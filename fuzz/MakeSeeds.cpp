@@ -100,6 +100,23 @@ void FrmSeeds(const fs::path& corpus) {
     }
 }
 
+// Binary JSON documents of each kind: an object holding an array, a large-form array,
+// a string, a double and opaque DATETIME and DECIMAL values.
+void JsonSeeds() {
+    const std::string docs[] = {
+        std::string("\x00\x02\x00\x21\x00\x12\x00\x01\x00\x13\x00\x02\x00\x05\x01\x00\x02\x15\x00"
+                    "abb\x02\x00\x0c\x00\x04\x01\x00\x0c\x0a\x00\x01x",
+                    34),
+        std::string("\x03\x02\x00\x00\x00\x12\x00\x00\x00\x07\x70\x11\x01\x00\x05\xfe\xff\xff\xff", 19),
+        std::string("\x0c\x05hello", 7),
+        std::string("\x0b\x00\x00\x00\x00\x00\x00\xf8\x3f", 9),
+        std::string("\x0f\x0c\x08\x20\xa1\x07\x19\x76\x1f\x95\x19", 11),
+        std::string("\x0f\xf6\x04\x04\x02\x8c\x32", 7),
+    };
+    int n = 0;
+    for (const std::string& d : docs) Seed("mysql_json", "doc" + std::to_string(++n), Bytes(d.begin(), d.end()));
+}
+
 // View definition files (text .frm) and .TRG files, whole.
 void ViewTriggerSeeds(const fs::path& corpus) {
     for (const auto& entry : fs::recursive_directory_iterator(corpus)) {
@@ -294,6 +311,7 @@ int main(int argc, char** argv) {
     g_out = argv[3];
     fs::remove_all(g_out);
     FrmSeeds(corpus);
+    JsonSeeds();
     CollationSeeds(argv[2]);
     ViewTriggerSeeds(corpus);
     constexpr std::size_t dynamicCount = fuzz::Count(fuzz::kDynamicTables);

@@ -14,7 +14,7 @@ build=${FUZZ_BUILD_DIR:-build-fuzz-lf}
 cores=$(nproc)
 jobs=${FUZZ_JOBS:-$(( cores < 4 ? cores : 4 ))}
 all_targets=(frm_reader collation_loader myi_header myisam_dynamic myisam_fixed inno_dictionary inno_walk inno_blob
-             view_file trigger_file)
+             view_file trigger_file mysql_json)
 read -r -a targets <<< "${FUZZ_TARGETS:-${all_targets[*]}}"
 
 tools/install-deps.sh

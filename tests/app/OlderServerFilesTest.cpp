@@ -354,4 +354,55 @@ TEST(OlderServerFiles, CheckBitFormDefaultsFollowItsNullBitOrder) {
         << ddl;
 }
 
+// --- JSON columns of MySQL 5.7 -----------------------------------------------------------
+
+// mysql_json/*: the fixture server has no JSON type of that form, so the documents sit in
+// a LONGBLOB column j (field 1); the edit gives the field type 245 (byte 13 of its record),
+// as MySQL 5.7 wrote a JSON column, whose values it keeps in the same blob layout.
+TEST(OlderServerFiles, MySql57JsonColumnsShowTheirDocumentsAsText) {
+    const fs::path archive = fs::path(DRALVEK_FIXTURES) / "mysql_json";
+    const std::string want[] = {"{\"a\": 1, \"bb\": [true, \"x\"]}", "[70000, -2]", "\"" + std::string(20000, 'y') + "\"",
+                                "NULL", "0x0D00"};
+    for (const char* table : {"t_myisam", "t_inno_dynamic", "t_inno_compact"}) {
+        const bool innodb = std::string(table).rfind("t_inno", 0) == 0;
+        const std::string base = std::string("mysql_json/") + table;
+        std::vector<std::string> files = {base + ".frm"};
+        if (innodb) files.insert(files.end(), {base + ".ibd", "ibdata1"});
+        else files.insert(files.end(), {base + ".MYD", base + ".MYI"});
+        DataDir dir(archive, files);
+        Bytes frm = dir.Read(base + ".frm");
+        ASSERT_EQ(frm.at(FieldRecord(frm, 1) + 13), 251) << "LONGBLOB";
+        frm.at(FieldRecord(frm, 1) + 13) = 245;
+        dir.Write(base + ".frm", frm);
+        for (const bool dictionary : {true, false}) {
+            if (!dictionary && !innodb) continue;
+            if (!dictionary) fs::remove(dir.Path("ibdata1"));
+            SCOPED_TRACE(std::string(table) + (dictionary ? "" : " without ibdata1"));
+            const Shown shown = ShowWholeTable(dir.Root(), "mysql_json", table);
+            ASSERT_TRUE(shown.definitionRead);
+            ASSERT_EQ(shown.rows.size(), 5u);
+            const std::vector<std::string> j = shown.Column(1);
+            for (std::size_t r = 0; r < 5; ++r) EXPECT_EQ(j[r].substr(0, 200), want[r].substr(0, 200)) << "row " << r + 1;
+            EXPECT_EQ(j[2].size(), want[2].size());
+            EXPECT_EQ(shown.Column(2), (std::vector<std::string>{"10", "20", "30", "40", "50"}));
+            ASSERT_EQ(shown.losses.size(), 1u);
+            EXPECT_NE(shown.losses[0].find("column j"), std::string::npos) << shown.losses[0];
+
+            // Saved, the bytes that are no document become a JSON string, so that the
+            // column takes the row.
+            const Shown saved = ShowWholeTable(dir.Root(), "mysql_json", table, dir.Path("save"));
+            ASSERT_EQ(saved.rows.size(), 5u);
+            EXPECT_EQ(saved.Column(1)[4], "\"0x0D00\"");
+            EXPECT_EQ(saved.Column(1)[0], want[0]);
+            fs::remove_all(dir.Path("save"));
+        }
+        if (innodb) continue;
+        CDralvekOstruneApp app;
+        TableDdl ddl;
+        ASSERT_TRUE(BuildTableDdl(CString::FromUtf8(dir.Path(base + ".frm").string()), CString::FromUtf8(table),
+                                  app.m_mapCollation, ddl));
+        EXPECT_NE(ddl.sql.find("`j` json"), std::string::npos) << ddl.sql;
+    }
+}
+
 }  // namespace
