@@ -759,16 +759,11 @@ struct FlagPlace {
 
 FlagPlace PlaceFlags(const CTableEngine& engine, std::size_t c) {
     std::uint64_t next = engine.m_nRowFormat == 0 ? 1 : 0;
-    // Columns that take their bits before this one: those before it, or with VIRTUAL
-    // columns handed theirs last, every stored column and the VIRTUAL ones before it.
-    const bool last = engine.m_bVirtualFlagsLast && engine.m_columns[c].m_bNotStored;
+    // Bits go out in column order, within two groups when VIRTUAL columns get theirs
+    // after every stored column's.
+    auto group = [&](std::size_t j) { return engine.m_bVirtualFlagsLast && engine.m_columns[j].m_bNotStored ? 1 : 0; };
     for (std::size_t j = 0; j < engine.m_columns.size(); ++j) {
-        if (j == c) continue;
-        const bool before = engine.m_bVirtualFlagsLast
-                                ? (last ? (!engine.m_columns[j].m_bNotStored || j < c)
-                                        : (!engine.m_columns[j].m_bNotStored && j < c))
-                                : j < c;
-        if (!before) continue;
+        if (group(j) > group(c) || (group(j) == group(c) && j >= c)) continue;
         if (engine.m_columns[j].m_bNullable) ++next;
         if (BitHighBitsInFlags(engine, j)) next += engine.m_columns[j].m_nLength % 8;
     }

@@ -370,18 +370,6 @@ bool CTableEngine::ReadFrm(const CString& path) {
         if (version != 6 && version != 7 && version != 9 && version != 10 && version != 11) return false;
         state.m_nVersion = version;
 
-        // Field flags: visibility in the low two bits, 3 for the hash column the server
-        // adds for a long UNIQUE key.
-        std::vector<std::uint8_t> fieldFlags;
-        {
-            const std::uint32_t extra2Length =
-                static_cast<std::uint32_t>(std::min<std::uint64_t>(Le16(header + 4), fileLength - kHeaderSize));
-            std::vector<unsigned char> extra2;
-            m_fileFrm.Seek(kHeaderSize, CFile::begin);
-            if (ReadFrmBlock(extra2, extra2Length) != 0) return false;
-            fieldFlags = FrmExtra2Entry(extra2.data(), extra2Length, kExtra2FieldFlags);
-        }
-
         m_nDbType = header[3];
         // The row format as the definition states it (create option bit 0: packed
         // records); a MyISAM table's .MYI states it again, and a table whose .MYI is
@@ -636,6 +624,13 @@ bool CTableEngine::ReadFrm(const CString& path) {
         // else stays, as not stored.
         constexpr std::uint8_t kKeyAlgLongHash = 5, kFieldHiddenByServer = 3;
         if (std::any_of(keys.begin(), keys.end(), [](const FrmKeyDef& k) { return k.algorithm == kKeyAlgLongHash; })) {
+            // Field flags (extra2 segment, after the header): visibility in the low bits.
+            const std::uint32_t extra2Length =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(Le16(header + 4), fileLength - kHeaderSize));
+            std::vector<unsigned char> extra2;
+            m_fileFrm.Seek(kHeaderSize, CFile::begin);
+            if (ReadFrmBlock(extra2, extra2Length) != 0) return false;
+            const std::vector<std::uint8_t> fieldFlags = FrmExtra2Entry(extra2.data(), extra2Length, kExtra2FieldFlags);
             auto hidden = [&](std::size_t i) { return i < fieldFlags.size() && (fieldFlags[i] & 3u) == kFieldHiddenByServer; };
             for (std::size_t i = 0; i < columns.size(); ++i)
                 if (hidden(i)) columns[i].m_bNotStored = 1;

@@ -252,7 +252,6 @@ bool ReadFrmTableFacts(const CString& path, FrmTableFacts& facts, std::size_t ke
                 x.text = Utf8Of(g.text);
                 facts.expressions.push_back(std::move(x));
             }
-            facts.virtualFlagsLast = generated.virtualFlagsLast;
         }
     }
     return true;
@@ -432,8 +431,8 @@ BitPlaces PlaceBits(const CTableEngine& engine, const FrmTableFacts& facts) {
     // Stored columns first when the definition hands VIRTUAL columns their bits last.
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < n; ++i)
-        if (!facts.virtualFlagsLast || !engine.m_columns[i].m_bNotStored) order.push_back(i);
-    for (std::size_t i = 0; i < n && facts.virtualFlagsLast; ++i)
+        if (!engine.m_bVirtualFlagsLast || !engine.m_columns[i].m_bNotStored) order.push_back(i);
+    for (std::size_t i = 0; i < n && engine.m_bVirtualFlagsLast; ++i)
         if (engine.m_columns[i].m_bNotStored) order.push_back(i);
     for (const std::size_t i : order) {
         const ColumnInfo& c = engine.m_columns[i];

@@ -54,8 +54,6 @@ struct FrmTableFacts {
     std::vector<std::string> parserNames;  // one per key that names a parser, in key order
     std::vector<unsigned char> defaultRecord;
     std::vector<FrmExpression> expressions;
-    // VIRTUAL columns' null bits follow every stored column's (some older servers' files).
-    bool virtualFlagsLast = false;
     // Per field: visibility in the low two bits (1 INVISIBLE; 2 and 3 the server's own
     // hidden columns, such as the hash of a long UNIQUE key). Empty when not stated.
     std::vector<std::uint8_t> fieldFlags;

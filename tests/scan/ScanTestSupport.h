@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/TsvText.h"
+
 // Fixture data folders unpacked into the build tree, and small helpers the scan tests share.
 inline std::filesystem::path FixtureDir(const std::string& archive) {
     return std::filesystem::path(DRALVEK_FIXTURES) / archive;
@@ -12,37 +14,7 @@ inline std::filesystem::path FixtureDir(const std::string& archive) {
 inline std::filesystem::path ExpectedDir() { return std::filesystem::path(DRALVEK_FIXTURE_SOURCE) / "expected"; }
 
 // Rows of a TSV file of expected/, header included, cells still escaped.
-inline std::vector<std::vector<std::string>> ReadTsv(const std::filesystem::path& path) {
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::size_t start = 0;
-        for (;;) {
-            std::size_t tab = line.find('\t', start);
-            cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        rows.push_back(std::move(cells));
-    }
-    return rows;
-}
-
-// The TSV escapes undone: \\ \t \n \r.
-inline std::string UnescapeTsv(const std::string& cell) {
-    std::string out;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell[i] == '\\' && i + 1 < cell.size()) {
-            char n = cell[++i];
-            out.push_back(n == 't' ? '\t' : n == 'n' ? '\n' : n == 'r' ? '\r' : n);
-        } else {
-            out.push_back(cell[i]);
-        }
-    }
-    return out;
-}
+inline std::vector<std::vector<std::string>> ReadTsv(const std::filesystem::path& path) { return ReadTsvRows(path); }
 
 // A scratch folder removed at the end of the test.
 class ScratchDir {

@@ -158,15 +158,7 @@ Rows Section(const std::string& output, const std::string& marker, const std::st
         }
         if (line == next) break;
         if (!inside) continue;
-        std::vector<std::string> cells;
-        std::size_t start = 0;
-        for (;;) {
-            std::size_t tab = line.find('\t', start);
-            cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        rows.push_back(std::move(cells));
+        rows.push_back(SplitTsvLine(line));
     }
     return rows;
 }

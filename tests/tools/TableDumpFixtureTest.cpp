@@ -19,6 +19,7 @@
 
 #include "app/DralvekOstruneApp.h"
 #include "app/TableBrowser.h"
+#include "tests/TsvText.h"
 #include "tools/table-dump/TableDump.h"
 
 namespace fs = std::filesystem;
@@ -27,24 +28,12 @@ namespace {
 
 using Table = std::vector<std::vector<std::string>>;
 
-std::vector<std::string> SplitLine(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t tab = line.find('\t', start);
-        cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-    }
-    return cells;
-}
-
 // Lines of TAB-separated cells, still escaped (so \N stays distinguishable).
 Table ParseTsv(const std::string& text) {
     Table rows;
     std::istringstream in(text);
     std::string line;
-    while (std::getline(in, line)) rows.push_back(SplitLine(line));
+    while (std::getline(in, line)) rows.push_back(SplitTsvLine(line));
     return rows;
 }
 
@@ -53,19 +42,6 @@ Table ReadTsv(const fs::path& path) {
     std::stringstream text;
     text << in.rdbuf();
     return ParseTsv(text.str());
-}
-
-std::string Unescape(const std::string& cell) {
-    std::string out;
-    for (std::size_t i = 0; i < cell.size(); ++i) {
-        if (cell[i] == '\\' && i + 1 < cell.size()) {
-            char c = cell[++i];
-            out.push_back(c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c);
-        } else {
-            out.push_back(cell[i]);
-        }
-    }
-    return out;
 }
 
 std::string Upper(std::string s) {
@@ -104,7 +80,7 @@ std::vector<ColumnFacts> ReadColumnFacts(const fs::path& path) {
     for (std::size_t i = 1; i < t.size(); ++i) {
         const auto& r = t[i];
         if (r.size() < 12) continue;
-        facts.push_back({Unescape(r[0]), r[1], r[2], r[3], r[5], r[6], r[7], r[11],
+        facts.push_back({UnescapeTsv(r[0]), r[1], r[2], r[3], r[5], r[6], r[7], r[11],
                          r.size() > 13 && r[13].rfind("VIRTUAL", 0) == 0});
     }
     return facts;
@@ -132,8 +108,8 @@ bool SameValue(const ColumnFacts& col, const std::string& oursEscaped, const std
     if (oursEscaped == theirsEscaped) return true;
     // NULL is \N on both sides; the text 'NULL' of a string column is four letters.
     if (oursEscaped == "\\N" || theirsEscaped == "\\N") return false;
-    std::string ours = Unescape(oursEscaped);
-    std::string theirs = Unescape(theirsEscaped);
+    std::string ours = UnescapeTsv(oursEscaped);
+    std::string theirs = UnescapeTsv(theirsEscaped);
 
     // Binary strings and blobs: our hex form carries a "0x" prefix, the TSV bare hex.
     if (IsBinaryType(col.dataType) && ours.rfind("0x", 0) == 0) return ours.substr(2) == theirs;
@@ -294,15 +270,15 @@ void CheckKeys(const FixtureTable& t, const std::map<std::string, std::uint32_t>
     const Table keys = ReadTsv(expected / t.database / (t.table + ".keys.tsv"));
     for (std::size_t i = 1; i < keys.size(); ++i) {
         if (keys[i].size() < 4) continue;
-        if (keys[i][0] == "PRIMARY") primary.insert(Unescape(keys[i][2]));
-        else if (keys[i][3] == "0") unique.insert(Unescape(keys[i][2]));
+        if (keys[i][0] == "PRIMARY") primary.insert(UnescapeTsv(keys[i][2]));
+        else if (keys[i][3] == "0") unique.insert(UnescapeTsv(keys[i][2]));
     }
 
     for (std::size_t i = 0; i < facts.size(); ++i) {
         const ColumnFacts& col = facts[i];
         const auto& row = list[i + 1];
         ASSERT_EQ(row.size(), 5u);
-        EXPECT_EQ(Unescape(row[0]), col.name);
+        EXPECT_EQ(UnescapeTsv(row[0]), col.name);
         EXPECT_EQ(row[1], ExpectedTypeText(col)) << col.name;
         EXPECT_EQ(row[3], col.nullable == "YES" ? "True" : "False") << col.name;
         const std::string key = primary.count(col.name) ? "Primary Key" : unique.count(col.name) ? "Unique Key" : "";

@@ -25,6 +25,7 @@
 #include "app/ScanLog.h"
 #include "controls/CheckTreeCtrl.h"
 #include "platform/ui/GuiThread.h"
+#include "tests/TsvText.h"
 
 namespace fs = std::filesystem;
 
@@ -103,23 +104,7 @@ struct ScanFixture : FrameFixture {
 };
 
 // Rows of an expected TSV file, header included; cells as the server wrote them.
-std::vector<std::vector<std::string>> ReadTsvFile(const fs::path& path) {
-    std::vector<std::vector<std::string>> rows;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::vector<std::string> cells;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t tab = line.find('\t', start);
-            cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        rows.push_back(std::move(cells));
-    }
-    return rows;
-}
+std::vector<std::vector<std::string>> ReadTsvFile(const fs::path& path) { return ReadTsvRows(path); }
 
 std::string Utf16Le(const std::u16string& text) {
     std::string bytes;

@@ -32,6 +32,7 @@
 #include "app/MainFrame.h"
 #include "app/RecordsPanel.h"
 #include "platform/ui/ProfileStore.h"
+#include "tools/common/UnattendedPrompts.h"
 
 namespace {
 
@@ -57,31 +58,6 @@ TablePage MakePage(std::size_t rows, std::size_t columns) {
     }
     return page;
 }
-
-// Answers without a user: the folder settings take the data folder, boxes are
-// acknowledged, the ibdata1 question is answered No.
-class CBenchPrompts : public IPrompts {
-public:
-    CBenchPrompts(QString data, QString log) : m_data(std::move(data)), m_log(std::move(log)) {}
-    PromptAnswer MessageBox(QWidget*, const CString&, const CString&, PromptIcon, PromptButtons b) override {
-        return b == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
-    }
-    CString ChooseFile(QWidget*, const CString&, const CString&, const CString&) override { return {}; }
-    CString ChooseFolder(QWidget*, const CString&, const CString&) override { return {}; }
-    int RunDialog(QDialog& dialog) override {
-        auto* settings = dynamic_cast<CDralvekFileSettingDlg*>(&dialog);
-        if (!settings) return QDialog::Rejected;
-        settings->m_editDatabase->setText(m_data);
-        settings->m_editLog->setText(m_log);
-        return settings->OnBnClickedOk() ? QDialog::Accepted : QDialog::Rejected;
-    }
-    bool OpenAddress(const CString&) override { return false; }
-    void EndProcess(int) override {}
-
-private:
-    QString m_data;
-    QString m_log;
-};
 
 void ScanToFilledTree(CMainFrame& frame) {
     frame.OnOpenDatabase();
@@ -151,7 +127,7 @@ int main(int argc, char** argv) {
         if (!scan && !click) continue;
         QTemporaryDir logs;
         QString folder = QDir(QString::fromLocal8Bit(argv[i + 1])).absolutePath() + QLatin1Char('/');
-        CBenchPrompts prompts(folder, logs.path());
+        CUnattendedPrompts prompts(folder, logs.path());
         SetPrompts(&prompts);
         if (scan) {
             std::vector<double> times;

@@ -24,6 +24,7 @@
 #include "platform/ui/ProfileStore.h"
 #include "platform/ui/Prompts.h"
 #include "platform/ui/QtText.h"
+#include "tools/common/UnattendedPrompts.h"
 
 namespace {
 
@@ -37,36 +38,6 @@ bool Save(QWidget& widget, const QString& path) {
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
     return ok;
 }
-
-// Answers for a scan without a user: the folder settings take the data folder and a log
-// folder, every box is acknowledged, the question about ibdata1 is answered No.
-class CShotPrompts : public IPrompts {
-public:
-    CShotPrompts(QString dataFolder, QString logFolder, QString shot)
-        : m_data(std::move(dataFolder)), m_log(std::move(logFolder)), m_shot(std::move(shot)) {}
-    PromptAnswer MessageBox(QWidget*, const CString&, const CString&, PromptIcon, PromptButtons buttons) override {
-        return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::No;
-    }
-    CString ChooseFile(QWidget*, const CString&, const CString&, const CString&) override { return {}; }
-    CString ChooseFolder(QWidget*, const CString&, const CString&) override { return {}; }
-    int RunDialog(QDialog& dialog) override {
-        auto* settings = dynamic_cast<CDralvekFileSettingDlg*>(&dialog);
-        if (!settings) return QDialog::Rejected;
-        settings->m_editDatabase->setText(m_data);
-        settings->m_editLog->setText(m_log);
-        settings->show();
-        Save(*settings, m_shot);
-        settings->hide();
-        return settings->OnBnClickedOk() ? QDialog::Accepted : QDialog::Rejected;
-    }
-    bool OpenAddress(const CString&) override { return false; }
-    void EndProcess(int) override {}
-
-private:
-    QString m_data;
-    QString m_log;
-    QString m_shot;
-};
 
 // The item reached from the top item by following texts.
 HTREEITEM FindItem(CCheckTreeCtrl& tree, const std::vector<CString>& texts) {
@@ -85,7 +56,13 @@ bool ScanShots(CMainFrame& frame, const QString& out, const QString& dataFolder,
     QTemporaryDir logs;
     QString folder = QDir(dataFolder).absolutePath();
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
-    CShotPrompts prompts(folder, logs.path(), out + QStringLiteral("/folder-settings.png"));
+    // The folder settings are pictured as filled in, just before they are accepted.
+    const QString settingsShot = out + QStringLiteral("/folder-settings.png");
+    CUnattendedPrompts prompts(folder, logs.path(), [&settingsShot](CDralvekFileSettingDlg& settings) {
+        settings.show();
+        Save(settings, settingsShot);
+        settings.hide();
+    });
     SetPrompts(&prompts);
     frame.OnOpenDatabase();
     while (frame.WorkerRunning() || frame.m_app.m_bBusy != 0) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
